@@ -1,0 +1,15 @@
+// Sounds and the sound system's start and end, as the game and the runtime
+// core call them.
+#pragma once
+
+int InitSoundSystem();
+int TermSoundSystem();
+int StopCurrentMusic();
+int PollMusicSegments();
+int HandleMciMusicNotify();
+
+int LoadSoundFileBase(const char* path, int bufferCount, int shareHandle);
+int LoadSoundFile(const char* path, int bufferCount, int shareHandle);
+int PlaySoundHandle(int handle, int playType, int fromStart);
+int StopSoundHandle(int handle);
+int SetSoundVolume(int volume, int handle);

@@ -1,0 +1,5 @@
+// The settings and progress file "SaveData.dat".
+#pragma once
+
+void ReadSaveData();
+void WriteSaveData();

@@ -1,0 +1,25 @@
+// Scenes that are not built yet run as empty steps.
+#include "game/scenes.h"
+
+void RunLogoScene() {}
+void PrepareTitleMenu() {}
+void UpdateTitleScene() {}
+void DrawTitleScene() {}
+void ResetAreaSelect() {}
+void AdvanceAreaSelect() {}
+void UpdateAreaSelect() {}
+void DrawAreaSelect() {}
+void UpdatePauseMenu() {}
+void UpdatePlayer(int) {}
+void UpdatePlayScene() {}
+void DrawPlayScene() {}
+int IsStartLinePassed() { return 0; }
+int IsPlayerInputFrozen() { return 0; }
+int AreaBackgroundGraph(int) { return -1; }
+void UpdateAreaClear() {}
+void DrawAreaClear() {}
+void UpdateEndingPrelude() {}
+void UpdateEnding() {}
+void DrawEnding() {}
+void UpdateGameOver() {}
+void DrawGameOver() {}

@@ -1,0 +1,38 @@
+#include "graphics/device.h"
+
+ScreenSettings Screen;
+
+// Stand-ins until the Direct3D device and the software screens exist: the
+// screen size and depth are fixed as start-up would fix them.
+int InitGraphics()
+{
+    if (Screen.started)
+        return 0;
+    if (Screen.width == 0 || Screen.height == 0) {
+        Screen.width = 640;
+        Screen.height = 480;
+    }
+    if (Screen.depth == 0)
+        Screen.depth = 16;
+    Screen.started = 1;
+    return 0;
+}
+
+int TerminateGraphics()
+{
+    Screen.started = 0;
+    Screen.hardware = 0;
+    return 0;
+}
+
+int AllowDirect3D(int allow)
+{
+    Screen.softwareOnly = !allow;
+    return 0;
+}
+
+int QueryDirect3DAllowed() { return !Screen.softwareOnly; }
+void* GetDirectDrawObject() { return nullptr; }
+
+int HasDirect3DDevice() { return 0; }
+int PresentDeviceOnce() { return 0; }

@@ -1,0 +1,4 @@
+// The public drawing calls.
+#pragma once
+
+int DrawGraphAt(int x, int y, int graph, int trans);

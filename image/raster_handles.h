@@ -1,0 +1,4 @@
+// Raster-image handles.
+#pragma once
+
+int EndRasterHandles();

@@ -1,0 +1,11 @@
+// The library's text log ("Log.txt" in the start directory) and the
+// system-information block written at start-up.
+#pragma once
+
+int WriteLog(const char* text);                 // always -1
+int WriteLogFormat(const char* format, ...);    // always -1; appends "\n"
+int WriteLogEntry(const char* text);
+int IncreaseLogIndent();
+int DecreaseLogIndent();
+int StartLogFile();                             // 1
+int LogSystemInfo();                            // 0

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Runs a command with what Windows programs need under Wine: a display (Xvfb at
+# 1280x1024x24 unless a display is given and VEXIL_XVFB is not 1), a sound
+# server with a null sink (unless one is running), the Wine prefix of the
+# build tree, and a Wine server kept warm for the whole command. Everything it
+# started is stopped when the command ends.
+#
+#   scripts/with-wine.sh BUILD_DIR COMMAND [ARGS...]
+set -euo pipefail
+
+build=$(cd "$1" && pwd); shift
+run=$(mktemp -d /tmp/vexil-run.XXXXXX)
+started=()
+
+export WINEPREFIX=$build/wineprefix
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  local pid
+  for pid in "${started[@]}"; do kill "$pid" >/dev/null 2>&1 || true; done
+  for pid in "${started[@]}"; do wait "$pid" >/dev/null 2>&1 || true; done
+  rm -rf "$run"
+}
+trap cleanup EXIT
+
+wait_for() { # seconds test...
+  local tries=$(( $1 * 10 )); shift
+  while ! "$@"; do
+    tries=$((tries - 1)); [ $tries -gt 0 ] || return 1
+    sleep 0.1
+  done
+}
+
+virtual_display=0
+if [ -z "${DISPLAY:-}" ] || [ "${VEXIL_XVFB:-0}" = 1 ]; then
+  virtual_display=1
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 +extension GLX -nolisten tcp -noreset \
+    3>"$run/display" >"$run/xvfb.log" 2>&1 &
+  started+=($!)
+  wait_for 20 test -s "$run/display" || { cat "$run/xvfb.log" >&2; echo "Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=:$(head -n 1 "$run/display")
+fi
+
+if [ -z "${PULSE_SERVER:-}" ] && [ ! -S "${XDG_RUNTIME_DIR:-/nonexistent}/pulse/native" ]; then
+  export PULSE_RUNTIME_PATH=$run/pulse PULSE_STATE_PATH=$run/pulse-state
+  mkdir -p "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
+  pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no --disallow-exit \
+    --load="module-null-sink sink_name=nul" \
+    --load="module-native-protocol-unix socket=$run/pulse.sock auth-anonymous=1" \
+    >"$run/pulse.log" 2>&1 &
+  started+=($!)
+  export PULSE_SERVER=unix:$run/pulse.sock
+  wait_for 20 test -S "$run/pulse.sock" || { cat "$run/pulse.log" >&2; echo "PulseAudio did not start" >&2; exit 1; }
+fi
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "[wine] creating the Wine prefix (once per build tree)"
+  wineboot -i >"$run/wineboot.log" 2>&1 || { cat "$run/wineboot.log" >&2; exit 1; }
+  wineserver -w
+fi
+wineserver -p >/dev/null 2>&1 </dev/null
+# The first program of a server session starts Wine's own background
+# processes, which keep the standard handles they inherit; start them here,
+# detached, so that no test's output pipe stays open behind it.
+wine cmd /c ver >/dev/null 2>&1 </dev/null
+
+# Without a window manager, Wine waits two seconds for one at every window
+# hide; its windows are left unmanaged on the virtual display.
+x11key='HKCU\Software\Wine\X11 Driver'
+if [ $virtual_display = 1 ]; then
+  wine reg add "$x11key" /v Managed /d N /f >/dev/null 2>&1 </dev/null
+else
+  wine reg delete "$x11key" /v Managed /f >/dev/null 2>&1 </dev/null || true
+fi
+
+"$@"

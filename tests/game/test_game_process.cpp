@@ -1,0 +1,102 @@
+// The game executable started as a process of its own: its window, a second
+// instance, and closing it.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "tests/support/test_support.h"
+
+namespace {
+
+const char* const WindowTitle = "星霊譚 -ENDLESS VANGUARD-";
+
+struct Process {
+    PROCESS_INFORMATION info = {};
+    bool started = false;
+
+    bool Start(const std::string& exe, const std::string& directory)
+    {
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        std::string command = "\"" + exe + "\"";
+        started = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                 directory.c_str(), &si, &info) != 0;
+        return started;
+    }
+    bool WaitExit(DWORD ms, DWORD* code)
+    {
+        if (WaitForSingleObject(info.hProcess, ms) != WAIT_OBJECT_0)
+            return false;
+        return GetExitCodeProcess(info.hProcess, code) != 0;
+    }
+    ~Process()
+    {
+        if (!started)
+            return;
+        if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(info.hProcess, 99);
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
+};
+
+HWND WaitForWindow(DWORD ms)
+{
+    for (DWORD waited = 0; waited < ms; waited += 50) {
+        HWND window = FindWindowA(WindowTitle, nullptr);
+        if (window && IsWindowVisible(window))
+            return window;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TEST(GameProcess, OpensItsWindowRefusesASecondInstanceAndClosesCleanly)
+{
+    ASSERT_GE(TestArgCount(), 2) << "usage: test_game_process <game.exe>";
+    std::string exe = TestArg(1);
+    std::string dir = MakeTempDir("game");
+    ASSERT_FALSE(dir.empty());
+
+    Process game;
+    ASSERT_TRUE(game.Start(exe, dir)) << "cannot start " << exe;
+    HWND window = WaitForWindow(30000);
+    ASSERT_NE(nullptr, window) << "no game window";
+
+    char title[256] = {};
+    GetWindowTextA(window, title, sizeof title);
+    EXPECT_STREQ(WindowTitle, title);
+    char className[256] = {};
+    GetClassNameA(window, className, sizeof className);
+    EXPECT_STREQ(WindowTitle, className);
+    RECT client;
+    ASSERT_TRUE(GetClientRect(window, &client));
+    EXPECT_EQ(1280, client.right - client.left);
+    EXPECT_EQ(720, client.bottom - client.top);
+
+    // The frame loop keeps answering its messages.
+    for (int i = 0; i < 5; i++) {
+        DWORD_PTR result;
+        EXPECT_NE(0, SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result));
+        Sleep(100);
+    }
+
+    Process second;
+    ASSERT_TRUE(second.Start(exe, dir));
+    DWORD code = 0;
+    ASSERT_TRUE(second.WaitExit(10000, &code)) << "the second instance did not exit";
+    EXPECT_EQ((DWORD)-1, code);
+    EXPECT_EQ(window, FindWindowA(WindowTitle, nullptr));
+
+    DWORD closeStart = GetTickCount();
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(game.WaitExit(10000, &code)) << "the game did not end after WM_CLOSE";
+    EXPECT_EQ(0u, code);
+    EXPECT_LT(GetTickCount() - closeStart, 5000u);
+    EXPECT_EQ(nullptr, FindWindowA(WindowTitle, nullptr));
+
+    RemoveTree(dir);
+}

@@ -1,0 +1,55 @@
+#include "tests/support/test_support.h"
+
+#include <windows.h>
+#include <stdio.h>
+
+int testArgCount;
+char** testArgs;
+
+int TestArgCount() { return testArgCount; }
+const char* TestArg(int index) { return index < testArgCount ? testArgs[index] : ""; }
+
+std::string MakeTempDir(const char* tag)
+{
+    char base[MAX_PATH];
+    GetTempPathA(sizeof base, base);
+    for (unsigned n = GetTickCount() ^ GetCurrentProcessId();; n++) {
+        char path[MAX_PATH];
+        snprintf(path, sizeof path, "%svexil_%s_%08x", base, tag, n);
+        if (CreateDirectoryA(path, nullptr))
+            return path;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return "";
+    }
+}
+
+void RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = data.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string full = path + "\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(full);
+            } else {
+                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(full.c_str());
+            }
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+bool WriteWholeFile(const std::string& path, const void* data, size_t size)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = fwrite(data, 1, size, f) == size;
+    return fclose(f) == 0 && ok;
+}

@@ -1,0 +1,16 @@
+// Helpers shared by the test programs.
+#pragma once
+
+#include <string>
+
+// Arguments left on the command line after GoogleTest took its own.
+int TestArgCount();
+const char* TestArg(int index);
+
+// A new empty directory under the system's temporary directory, removed with
+// everything in it by RemoveTree.
+std::string MakeTempDir(const char* tag);
+void RemoveTree(const std::string& path);
+
+// Writes a whole file; true on success.
+bool WriteWholeFile(const std::string& path, const void* data, size_t size);
