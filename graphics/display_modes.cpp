@@ -1,6 +1,6 @@
 #include "graphics/draw_target.h"
 
-#include <stdlib.h>
+#include "runtime/memory.h"
 
 // The display's mode list, built on first use from the platform's enumeration.
 static DisplayMode* modes;
@@ -19,7 +19,7 @@ static void BuildDisplayModes()
     for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &mode); i++) {
         if (modeCount == capacity) {
             int grown = capacity ? capacity * 2 : 32;
-            DisplayMode* list = (DisplayMode*)realloc(modes, grown * sizeof *modes);
+            DisplayMode* list = (DisplayMode*)ReallocTracked(modes, grown * sizeof *modes, "DisplayModes", 0);
             if (!list)
                 break;
             modes = list;
@@ -60,7 +60,7 @@ int HasDisplayMode(int width, int height, int bits)
 
 void FreeDisplayModes()
 {
-    free(modes);
+    FreeTracked(modes);
     modes = nullptr;
     modeCount = 0;
     modesBuilt = 0;
