@@ -1,0 +1,105 @@
+// The game's data tables: animations, block animation, power-up slots, and
+// per area the block layout, the enemy spawn list and the item list. All are
+// fixed global arrays filled from the comma-separated files under "img/".
+#pragma once
+
+enum {
+    ANIM_KINDS = 7,
+    ANIM_IDS = 64,
+    ANIM_ROWS = 64,
+    ANIM_FRAMES = 16,
+    BLOCK_TYPES = 128,
+    BLOCK_FRAMES = 16,
+    SLOT_ROWS = 6,
+    SLOT_OPTIONS = 16,
+    SLOT_LEVELS = 16,
+    BLOCK_TABLE_SIZE = 8192,
+    SPAWN_LIST_SIZE = 1024,
+    ITEM_LIST_SIZE = 256,
+};
+
+struct AnimFrameRecord {
+    int imageHandle;     // graph of the frame's image
+    int ticks;           // column 2: frames the image stays
+    int offsetX;         // column 3
+    int offsetY;         // column 4
+    int rowFrames;       // frame 0 of a row: frames read for the row
+    int imageWidth;
+    int imageHeight;
+    int width;           // column 5: box size
+    int height;          // column 6
+    int hitPoints;       // column 9
+    int moveX;           // column 7: horizontal speed
+    int moveY;           // column 8: initial vertical speed
+    int hurtsPlayer;     // column 10
+    int hittable;        // column 11 (read on frame 0 of the row)
+    int solid;           // column 13 (enemies: row 0 frame 0)
+    float gravityFactor; // column 12
+};
+
+struct BlockAnimFrame {
+    int ticks;           // column 2
+    int offsetX;         // column 3
+    int offsetY;         // column 4
+    int solid;           // column 6 (frame 0 is copied into every block of the type)
+    int rowFrames;       // frame 0: frames read for the type
+    int imageWidth;
+    int imageHeight;
+};
+
+struct SlotEntry {
+    char name[65];       // column 4
+    int chosen;          // level 0 of an option: the option is in use for the row
+    int pictureLit;      // "_01" picture
+    int pictureUnlit;    // "_00" picture
+    int pictureWidth;
+    int pictureHeight;
+    int cost;            // column 3
+    int available;       // the level may be installed
+};
+
+struct BlockRecord {
+    float blockX1, blockY1, blockX2, blockY2;  // screen coordinates
+    float beltSpeed;     // column 8
+    int widthCells;      // column 3 (8-pixel cells)
+    int heightCells;     // column 4
+    int blockType;       // column 2
+    int active;
+    int blockAnimTick;
+    int blockAnimFrame;
+    int beltAngle;       // degrees; mod 360 of 180 or more reverses the conveyor
+    int solid;
+};
+
+struct EnemySpawnEntry {
+    int spawnX, spawnY;  // world x, screen y
+    int subtype;         // 0 = empty entry
+    int listState;       // 0 waiting, 1 spawned, 2 dead
+    int facing;
+    int dropCount;       // spheres carried
+    int group;           // 0 none; equal groups spawn together
+    int rearm;           // 1 = waits again after its enemy dies
+};
+
+struct ItemPlacement {
+    int itemX, itemY;    // world x, screen y; itemX 0 ends the list
+    int subtype;
+    int itemFacing;
+    int flagIndex;       // index into the item flags
+    int taken;           // picked up (kept across area restarts)
+};
+
+extern AnimFrameRecord animFrames[ANIM_KINDS][ANIM_IDS][ANIM_ROWS][ANIM_FRAMES];
+extern BlockAnimFrame blockAnimFrames[BLOCK_TYPES][BLOCK_FRAMES];
+extern SlotEntry slotEntries[SLOT_ROWS][SLOT_OPTIONS][SLOT_LEVELS];
+extern BlockRecord blocks[BLOCK_TABLE_SIZE];
+extern int blockCount;
+extern EnemySpawnEntry spawnList[SPAWN_LIST_SIZE];
+extern ItemPlacement itemList[ITEM_LIST_SIZE];
+
+void ReadAnimationCsv(const char* path, int kind, int id);
+void ReadBlockAnimeCsv();
+void ReadSlotCsv();
+// fileType 0 blocks, 1 enemies, 2 items of area `areaIndex`.
+void ReadAreaLayoutCsv(int fileType);
+void AddPlacedBlock(float x, float y);
