@@ -250,6 +250,15 @@ TEST_F(Contacts, AHitCostsAllSpheresAndOneHitPoint)
     EXPECT_FLOAT_EQ(424.0f, actors[scattered[0]].boxY1[0]);
 }
 
+TEST_F(Contacts, ScatteringStopsWhenThePoolIsFull)
+{
+    player->spheres = 2000000000;
+    HitPlayer(0);
+    EXPECT_EQ(ACTOR_SLOTS - RESERVED_SLOTS, (int)SlotsOf(KIND_EFFECT, 11).size());
+    EXPECT_EQ(0, player->spheres);
+    EXPECT_EQ(2, player->hitPoints);
+}
+
 TEST_F(Contacts, AHitWithoutSpheresKills)
 {
     player->facing = 0;
@@ -534,6 +543,16 @@ TEST_F(Contacts, TriangleHazardsHurtAlongTheirEdges)
     HandlePlayerContacts();
     EXPECT_EQ(2, player->hitPoints);
     EXPECT_EQ(1, player->invulnFlag);
+
+    // Only the heroine is hurt, not the entrance effect in her slot.
+    SetUp();
+    PlaceActor(0, KIND_EFFECT, 48, 600, 400, 24, 48, 3).spheres = 4;
+    hazardVertexX[41][0] = 610; hazardVertexY[41][0] = 420;
+    hazardVertexX[41][1] = 610 + 50; hazardVertexY[41][1] = 420 + 50;
+    hazardVertexX[41][2] = 900; hazardVertexY[41][2] = 900;
+    HandlePlayerContacts();
+    EXPECT_EQ(3, actors[0].hitPoints);
+    EXPECT_EQ(4, actors[0].spheres);
 
     // Inactive while the first x is 0.
     SetUp();

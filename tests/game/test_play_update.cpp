@@ -321,6 +321,15 @@ TEST_F(PlayUpdate, TheBossDoorAppearsOnceAVisit)
     UpdatePlayScene();
     EXPECT_EQ(1u, SlotsOf(KIND_EFFECT, 12).size());
 
+    // No door in a boss arena, where the flag is clear after the area start.
+    SetUp();
+    SetFrame(KIND_EFFECT, 12, 0, 32, 64);
+    areaIndex = 5;
+    gateX = 26080;
+    scrollX = 24800.0f;
+    UpdatePlayScene();
+    EXPECT_TRUE(SlotsOf(KIND_EFFECT, 12).empty());
+
     // With the pool full it waits for a free slot.
     SetUp();
     SetFrame(KIND_EFFECT, 12, 0, 32, 64);
