@@ -20,6 +20,8 @@ static char extension[ARCHIVE_EXTENSION_SIZE];
 static int keyStringSet;
 static char keyString[ARCHIVE_KEY_SIZE + 1];
 
+static int cachePrefixLength;
+
 int SetArchiveExtension(const char* text)
 {
     size_t length = text ? strlen(text) : 0;
@@ -27,6 +29,8 @@ int SetArchiveExtension(const char* text)
         memcpy(extension, text, length + 1);
     else
         extension[0] = 0;
+    // The cached archive path carries the old extension.
+    cachePrefixLength = 0;
     return 0;
 }
 
@@ -64,7 +68,6 @@ static ArchiveTableEntry* archives[ARCHIVE_TABLE_SIZE];
 static int archiveCount;
 
 static char cachePath[ARCHIVE_PATH_SIZE];
-static int cachePrefixLength;
 static int cacheIndex;
 
 ArchiveTableEntry* GetArchiveTableEntry(int index)
