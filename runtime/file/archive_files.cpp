@@ -281,7 +281,7 @@ int OpenArchiveStream(ArchiveStream* stream, ArchiveRecord* archive, const char*
     if (!packed)
         return -1;
     StreamHandle file = archive->file;
-    if (DiskFileSeek(file, (long)at, 0) != 0) {
+    if ((uint32_t)DiskFileTell(file) != at && DiskFileSeek(file, (long)at, 0) != 0) {
         FreeTracked(packed);
         return -1;
     }

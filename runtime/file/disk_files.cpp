@@ -180,7 +180,12 @@ StreamHandle DiskFileOpen(const char* path, int cache, int reserved, int async)
         return (StreamHandle)r;
     }
 
-    // The thread opens the file without sharing; take the size first.
+    // The thread opens the file without sharing; take the size first. The
+    // thread block holds the path, so a longer one is refused.
+    if (strlen(path) >= DISK_PATH_SIZE) {
+        FreeTracked(r);
+        return 0;
+    }
     HANDLE probe = OpenForReading(path, FILE_SHARE_READ);
     if (probe == INVALID_HANDLE_VALUE) {
         FreeTracked(r);

@@ -8,7 +8,7 @@ namespace {
 
 const int HashBits = 16;
 const uint32_t Window = 1u << 22;        // positions remembered for matching
-const int MaxChain = 48;                 // candidates tried per position
+const int MaxChain = 8;                  // candidates tried per position (each a likely cache miss)
 
 uint32_t Hash4(const uint8_t* p)
 {
