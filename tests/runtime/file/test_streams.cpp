@@ -263,6 +263,22 @@ TEST_F(TempDir, ThreadedFileIsHeldWithoutSharing)
     EXPECT_EQ(0, DiskFileClose(b));
 }
 
+TEST_F(TempDir, ThreadOpenFailureCleansUp)
+{
+    // Another reader shares the file for reading: the size can be taken, but
+    // the thread's exclusive open fails.
+    std::string path = Write("shared.bin", TestBytes(100, 1));
+    HANDLE other = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, other);
+    for (int cache = 0; cache <= 1; cache++)
+        EXPECT_EQ(0u, DiskFileOpen(path.c_str(), cache, 1, 1 - cache));
+    StreamHandle plain = DiskFileOpen(path.c_str(), 0, 1, 0);
+    EXPECT_NE(0u, plain) << "a plain open shares";
+    if (plain)
+        DiskFileClose(plain);
+    CloseHandle(other);
+}
+
 TEST_F(TempDir, FindOperations)
 {
     Write("one.txt", TestBytes(11, 1));
