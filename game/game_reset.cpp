@@ -5,6 +5,7 @@
 #include "game/action_input.h"
 #include "game/actor_pool.h"
 #include "game/data_tables.h"
+#include "game/enemy_routines.h"
 #include "game/game_state.h"
 #include "game/play_state.h"
 
@@ -54,6 +55,13 @@ static void ResetPlayState()
     Zero(actors);
 }
 
+static void ResetEnemyCounters()
+{
+    burstCounter = burstSpeed = pauseCounter = volleyCounter = 0;
+    Zero(linkActive);
+    Zero(linkCounter);
+}
+
 static void ResetTables()
 {
     Zero(animFrames);
@@ -76,6 +84,7 @@ void ResetGameGlobals()
 {
     ResetSceneState();
     ResetPlayState();
+    ResetEnemyCounters();
     ResetTables();
     ResetActionInput();
 }

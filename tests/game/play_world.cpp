@@ -146,6 +146,11 @@ void ScriptRandom(std::initializer_list<int> values)
     randomScript.assign(values.begin(), values.end());
 }
 
+void ScriptRandomList(const std::vector<int>& values)
+{
+    randomScript.assign(values.begin(), values.end());
+}
+
 void SetLayoutReader(std::function<void(int)> reader)
 {
     layoutReader = std::move(reader);

@@ -40,6 +40,7 @@ std::vector<int>& RandomRequests();
 
 // Scripted results of GetRandomUpTo, taken in order; 0 once used up.
 void ScriptRandom(std::initializer_list<int> values);
+void ScriptRandomList(const std::vector<int>& values);
 // Called in place of each ReadAreaLayoutCsv(fileType).
 void SetLayoutReader(std::function<void(int)> reader);
 
