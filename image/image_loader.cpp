@@ -11,9 +11,8 @@ const ImageDecoder ImageLoaderList[] = {
     LoadBmpImage, LoadJpegImage, LoadPngImage, LoadBgraImage, LoadTgaImage, LoadDdsImage, nullptr,
 };
 
-// Decoders consulted ahead of the fixed list; the library adds none.
-static ImageDecoder addedDecoders[16];
-static int addedDecoderCount;
+ImageDecoder AddedImageDecoders[ADDED_IMAGE_DECODER_MAX];
+int AddedImageDecoderCount;
 
 static int TryDecoder(ImageDecoder decoder, StreamDescriptor* stream, RasterImage* image)
 {
@@ -25,8 +24,8 @@ static int TryDecoder(ImageDecoder decoder, StreamDescriptor* stream, RasterImag
 int LoadImageFromStream(StreamDescriptor* stream, RasterImage* image)
 {
     memset(image, 0, sizeof *image);
-    for (int i = 0; i < addedDecoderCount; i++)
-        if (TryDecoder(addedDecoders[i], stream, image) == 0)
+    for (int i = 0; i < AddedImageDecoderCount && i < ADDED_IMAGE_DECODER_MAX; i++)
+        if (AddedImageDecoders[i] && TryDecoder(AddedImageDecoders[i], stream, image) == 0)
             return 0;
     for (const ImageDecoder* d = ImageLoaderList; *d; d++)
         if (TryDecoder(*d, stream, image) == 0)

@@ -10,6 +10,10 @@
 
 // The fixed decoders in the order they are tried, null-terminated.
 extern const ImageDecoder ImageLoaderList[];
+// Decoders tried ahead of the fixed list; the library itself adds none.
+enum { ADDED_IMAGE_DECODER_MAX = 16 };
+extern ImageDecoder AddedImageDecoders[ADDED_IMAGE_DECODER_MAX];
+extern int AddedImageDecoderCount;
 
 // Tries each decoder on the stream (rewound to 0, image cleared); 0 when
 // one took it, -1 when none did.
