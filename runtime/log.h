@@ -9,3 +9,6 @@ int IncreaseLogIndent();
 int DecreaseLogIndent();
 int StartLogFile();                             // 1
 int LogSystemInfo();                            // 0
+
+// 1 when the processor has CPUID and reports MMX (leaf 1, feature bit 23).
+int ProcessorHasMmx();

@@ -8,7 +8,9 @@
 #include "audio/sound_services.h"
 #include "graphics/device.h"
 #include "graphics/device_reset.h"
+#include "graphics/draw_state.h"
 #include "graphics/draw_target.h"
+#include "graphics/mask_screen.h"
 #include "movie/movie_services.h"
 #include "runtime/input.h"
 #include "runtime/log.h"
@@ -107,6 +109,8 @@ static void OnActivate(WPARAM wParam)
         return;
 
     if (w.active) {
+        if (s.imeUse && GetImeOpenState())
+            RequestImeReenable();
         if (!s.windowMode) {
             if (SystemState.kept.initialised) {
                 if (HIWORD(wParam) == 0)
@@ -305,7 +309,7 @@ int ApplyWindowStyle()
         SetRect(&w.clientRect, 0, 0, screenW, screenH);
         ShowWindow(w.window, SW_SHOW);
         UpdateWindow(w.window);
-        SetWindowPos(w.window, HWND_TOPMOST, 0, 0, screenW, screenH, SWP_NOREDRAW);
+        SetWindowPos(w.window, HWND_TOPMOST, 0, 0, screenW, screenH, SWP_NOREDRAW | SWP_FRAMECHANGED);
         UpdateCursorVisibility(0);
     } else {
         WriteLog("ウインドウスタイルをウインドウモード用に変更します... ");
@@ -319,7 +323,7 @@ int ApplyWindowStyle()
         int x = (w.desktopWidth - outerW) / 2 + rc.left;
         int y = (w.desktopHeight - outerH) / 2 + rc.top;
         SetWindowPos(w.window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-        SetWindowPos(w.window, nullptr, x, y, outerW, outerH, SWP_NOZORDER);
+        SetWindowPos(w.window, nullptr, x, y, outerW, outerH, SWP_NOZORDER | SWP_FRAMECHANGED);
         RECT client;
         GetClientRect(w.window, &client);
         POINT origin = {0, 0};
@@ -371,6 +375,16 @@ int OnWindowMoved(LPARAM lParam)
     int width = w.clientRect.right - w.clientRect.left;
     int height = w.clientRect.bottom - w.clientRect.top;
     SetRect(&w.clientRect, x, y, x + width, y + height);
+    // Drawing straight to the front screen follows the window: select the
+    // render target again and re-apply the draw area.
+    if (GetDrawTarget() == DRAW_TARGET_FRONT) {
+        int mask = GetMaskDrawing();
+        SetMaskDrawing(0);
+        SetMaskDrawing(mask);
+        RECT area;
+        GetRequestedClipArea(&area);
+        SetClipArea(area.left, area.top, area.right, area.bottom);
+    }
     return 0;
 }
 
@@ -436,14 +450,22 @@ int GetWindowClientScreenRect(RECT* rect)
     return 0;
 }
 
+// The screen saver goes back to what it was before the window started, not
+// simply on.
+int RestoreScreenSaver()
+{
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, SystemState.live.screenSaverWasActive, nullptr,
+                          SPIF_SENDCHANGE);
+    return 0;
+}
+
 int DestroyMainWindow()
 {
     SystemLiveState& w = SystemState.live;
     if (!w.window)
         return 0;
 
-    // The screen saver goes back to what it was before the window started.
-    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, w.screenSaverWasActive, nullptr, SPIF_SENDCHANGE);
+    RestoreScreenSaver();
     WINNLSEnableIME(w.window, TRUE);
 
     w.cursorShownSetting = 1;
