@@ -16,6 +16,7 @@
 #include "movie/movie_services.h"
 #include "runtime/file/archive_files.h"
 #include "runtime/file/stream.h"
+#include "runtime/helpers.h"
 #include "runtime/input.h"
 #include "runtime/library_lock.h"
 #include "runtime/log.h"
@@ -158,7 +159,11 @@ int StartLibrarySystem()
     InitYuvTables();
     TerminateArchives();
     SetStreamFunctions(nullptr);
-    StreamFunctions.getCurrentDir(k.startDirectory);
+    // The operation may write up to 260 characters; the start directory
+    // keeps 256 bytes.
+    char directory[FULL_PATH_SIZE + 4] = {};
+    StreamFunctions.getCurrentDir(directory);
+    CopyLimited(k.startDirectory, directory, sizeof k.startDirectory);
     StartLogFile();
 
     int requestedDepth = Screen.depth ? Screen.depth : 16;

@@ -211,6 +211,14 @@ static OsVersionName ClassifyOsVersion(const OSVERSIONINFOA& v)
     return {"", -1};
 }
 
+int ClassifyOperatingSystem(const OSVERSIONINFOA& version, const char** name)
+{
+    OsVersionName os = ClassifyOsVersion(version);
+    if (name)
+        *name = os.name;
+    return os.code;
+}
+
 static void LogOperatingSystem()
 {
     SystemLongLived& k = SystemState.kept;
