@@ -456,6 +456,10 @@ int RestoreScreenSaver()
 {
     SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, SystemState.live.screenSaverWasActive, nullptr,
                           SPIF_SENDCHANGE);
+    // Reading it back completes the change before a process that exits
+    // right after (the fatal exit) takes it down.
+    BOOL active;
+    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0);
     return 0;
 }
 
