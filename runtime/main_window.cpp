@@ -4,6 +4,7 @@
 
 #include <mmsystem.h>
 #include <winnls32.h>
+#include <string.h>
 
 #include "audio/sound_services.h"
 #include "graphics/device.h"
@@ -494,6 +495,18 @@ int DestroyMainWindow()
     return 0;
 }
 
+// Longest wait for the display-change notice of a window-mode switch.
+static const DWORD DisplayChangeWaitMs = 2000;
+
+static DEVMODEA CurrentDisplayMode()
+{
+    DEVMODEA mode;
+    memset(&mode, 0, sizeof mode);
+    mode.dmSize = sizeof mode;
+    EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode);
+    return mode;
+}
+
 int ChangeWindowMode(int flag)
 {
     SystemLiveState& w = SystemState.live;
@@ -508,15 +521,19 @@ int ChangeWindowMode(int flag)
         return 0;
 
     w.modeChanging = 1;
+    DEVMODEA before = CurrentDisplayMode();
     ApplyWindowStyle();
     int result = SwitchScreenMode(-1, -1, -1, 1, -1);
-    // A switch that changes no display mode sends no WM_DISPLAYCHANGE; the
-    // wait then ends with the next pass that finds the queue empty.
-    while (RunMessagePump() == 0 && !w.displayChangeSeen) {
-        MSG msg;
-        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
-            break;
-    }
+    // Only a switch that changed the display mode sends WM_DISPLAYCHANGE
+    // (one to a full-screen mode equal to the desktop's sends none), and the
+    // wait for it is bounded so that a lost notice cannot hang the program.
+    DEVMODEA after = CurrentDisplayMode();
+    bool changed = before.dmPelsWidth != after.dmPelsWidth || before.dmPelsHeight != after.dmPelsHeight ||
+                   before.dmBitsPerPel != after.dmBitsPerPel ||
+                   before.dmDisplayFrequency != after.dmDisplayFrequency;
+    const DWORD start = timeGetTime();
+    while (RunMessagePump() == 0 && changed && !w.displayChangeSeen && timeGetTime() - start < DisplayChangeWaitMs)
+        Sleep(1);
     w.modeChanging = 0;
     return result;
 }
