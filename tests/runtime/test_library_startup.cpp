@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "game/main_loop.h"
 #include "graphics/device.h"
 #include "graphics/device_reset.h"
 #include "runtime/library.h"
@@ -89,6 +90,24 @@ std::string MatchInOrder(const std::vector<std::string>& lines, const std::vecto
     return "";
 }
 
+// A new temporary directory made current for the test, and removed after it.
+struct TempCurrentDirectory {
+    std::string path, saved;
+    explicit TempCurrentDirectory(const char* tag)
+    {
+        char current[MAX_PATH];
+        GetCurrentDirectoryA(sizeof current, current);
+        saved = current;
+        path = MakeTempDir(tag);
+        SetCurrentDirectoryA(path.c_str());
+    }
+    ~TempCurrentDirectory()
+    {
+        SetCurrentDirectoryA(saved.c_str());
+        RemoveTree(path);
+    }
+};
+
 BOOL ScreenSaverActive()
 {
     BOOL active = FALSE;
@@ -108,8 +127,8 @@ void SetScreenSaverActive(BOOL active)
 
 TEST(StartupLog, StepsInOrderAndNoBlockHeldAtTheEnd)
 {
-    std::string dir = MakeTempDir("startup");
-    ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
+    TempCurrentDirectory temp("startup");
+    const std::string& dir = temp.path;
     // What the setters log before start-up reaches no file: the start
     // directory is not known yet.
     ChangeWindowMode(1);
@@ -170,11 +189,19 @@ TEST(StartupRepeat, DefaultsScreenSaverAndASecondStart)
     EXPECT_EQ(0, EndLibraryLocked());
     EXPECT_EQ(1, GetLibraryLockCreated());
 
+    TempCurrentDirectory temp("repeat");
     BOOL before = ScreenSaverActive();
     ChangeWindowMode(1);
+    SetLogFileOutput(0);
     for (BOOL saver : {FALSE, TRUE}) {
         SetScreenSaverActive(saver);
-        ASSERT_EQ(0, InitLibraryLocked());
+        {
+            // With the log off, only the free-memory text reaches the debugger.
+            DebugOutputCapture debug;
+            ASSERT_EQ(0, InitLibraryLocked());
+            EXPECT_TRUE(MatchLine(debug.Text().c_str(), "#.#MB\n")) << debug.Text();
+        }
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("Log.txt"));
         HWND window = GetMainWindowHwnd();
         ASSERT_NE(nullptr, window);
         EXPECT_FALSE(ScreenSaverActive()) << "the screen saver is off while the library runs";
@@ -215,8 +242,8 @@ TEST(StartupDouble, ASecondInstanceIsRefused)
 
     BOOL before = ScreenSaverActive();
     SetScreenSaverActive(TRUE);
-    std::string dir = MakeTempDir("double");
-    SetCurrentDirectoryA(dir.c_str());
+    TempCurrentDirectory temp("double");
+    const std::string& dir = temp.path;
     SetLogFileOutput(1);
     ChangeWindowMode(1);
     SetWindowTitleText("FirstInstance");
@@ -325,4 +352,22 @@ TEST(StartupFatal, EndsTheProcessFromAnyThread)
     EXPECT_EQ("スレッドで致命的なエラー", lines.back());
     EXPECT_TRUE(ScreenSaverActive()) << "the screen saver setting comes back";
     SetScreenSaverActive(before);
+    DeleteFileA("Log.txt");
+}
+
+TEST(StartupGame, AGameRunEndsWithNoBlockHeld)
+{
+    ASSERT_EQ(0, StartGame());
+    for (int frame = 0; frame < 20; frame++) {
+        ASSERT_EQ(0, RunGameFrame());
+        ASSERT_EQ(0, ProcessMessagesLocked());
+    }
+    PostMessageA(GetMainWindowHwnd(), WM_CLOSE, 0, 0);
+    int result = 0;
+    for (int i = 0; i < 100 && result == 0; i++)
+        result = ProcessMessagesLocked();
+    EXPECT_EQ(-1, result);
+    EXPECT_EQ(0, EndLibraryLocked());
+    EXPECT_EQ(0, GetAllocCount());
+    EXPECT_EQ(0, GetAllocTotalSize());
 }
