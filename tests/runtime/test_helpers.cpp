@@ -263,6 +263,9 @@ TEST(FullPath, BuildsFromTheBaseOrThePathsOwnRoot)
         {"..\\y", "C:\\\x83\x5C", "C:\\y"},
         {"y", "C:\\d\\\x83\x5C", "C:\\d\\\x83\x5C\\y"},
         {"..\\y", "C:\\d\\\x83\x5C", "C:\\d\\y"},
+        // A lead byte just before the end stands alone.
+        {"a\\\x83", "C:\\d", "C:\\d\\a\\\x83"},
+        {"..\\y", "C:\\d\x83", "C:\\y"},
     };
     for (const Case& c : cases) {
         char out[FULL_PATH_SIZE];

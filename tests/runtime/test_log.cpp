@@ -49,7 +49,11 @@ TEST(LogFile, LineFeedsStampsAndOpenLines)
     // Shift-JIS character 0x81 0x0A: its trail byte is no line feed.
     WriteLog("\x81\x0A" "d\n");
     EXPECT_EQ(-1, WriteLogFormat("%d-%s", 42, "e"));
-    EXPECT_EQ("#:a\r\nbc\r\n#:x\r\ny\nz\n#:\x81\x0A" "d\r\n#:42-e\r\n", Unstamped(log.Raw()));
+    // A lead byte just before the end is one byte; nothing behind it is read.
+    char trailing[8] = {'f', '\x81', 0, '\n', '\n', 0};
+    WriteLog(trailing);
+    WriteLog("\n");
+    EXPECT_EQ("#:a\r\nbc\r\n#:x\r\ny\nz\n#:\x81\x0A" "d\r\n#:42-e\r\n#:f\x81\r\n", Unstamped(log.Raw()));
 
     // The stamp is the milliseconds since the log started.
     std::string raw = log.Raw();
