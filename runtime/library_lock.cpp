@@ -169,3 +169,13 @@ int GetLibraryLockCreated()
 {
     return lock.created;
 }
+
+int LibraryLockHeldByCaller()
+{
+    if (creation != 2)
+        return 0;
+    EnterCriticalSection(&lock.section);
+    int held = lock.locked && lock.owner == GetCurrentThreadId();
+    LeaveCriticalSection(&lock.section);
+    return held;
+}

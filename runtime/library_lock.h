@@ -11,3 +11,6 @@ void DestroyLibraryLock();
 int CountLibraryLockWaiters();
 // 1 between the first enter and the destruction.
 int GetLibraryLockCreated();
+// 1 when the calling thread owns the lock (the keyboard is read through the
+// message queue only by that thread), else 0.
+int LibraryLockHeldByCaller();
