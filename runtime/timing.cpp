@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <mmsystem.h>
-#include <mmintrin.h>
 #include <x86intrin.h>
 #include <string.h>
 
@@ -171,56 +170,90 @@ static void GenerateBlockScalar()
         outputs[i] = Temper(mt[i]);
 }
 
-static inline __m64 Load2(const uint32_t* p)
+// The constants of the MMX loops, two copies of each (8-byte aligned).
+alignas(8) static const uint32_t MmxTwistConstants[8] = {UpperMask, UpperMask, LowerMask, LowerMask, 1, 1, Matrix, Matrix};
+alignas(8) static const uint32_t MmxTemperConstants[4] = {TemperB, TemperB, TemperC, TemperC};
+
+// Twists words i and i + 1 at once for `pairs` pairs from mt: words i + 1
+// and i + 2 are still the old values, and the distant words are either old
+// (first part) or already new (second part). Written in assembly because the
+// compiler's MMX intrinsics bounce through SSE registers and the stack.
+static void TwistPairsMmx(uint32_t* mt, const uint32_t* distant, int pairs)
 {
-    __m64 v;
-    memcpy(&v, p, sizeof v);
-    return v;
+    __asm__ volatile("movq    (%3), %%mm4\n\t"
+                     "movq    8(%3), %%mm5\n\t"
+                     "movq    16(%3), %%mm6\n\t"
+                     "movq    24(%3), %%mm7\n\t"
+                     "1:\n\t"
+                     "movq    (%0), %%mm0\n\t"
+                     "movq    4(%0), %%mm1\n\t"
+                     "pand    %%mm4, %%mm0\n\t"
+                     "pand    %%mm5, %%mm1\n\t"
+                     "por     %%mm1, %%mm0\n\t"
+                     "movq    %%mm0, %%mm1\n\t"
+                     "psrld   $1, %%mm1\n\t"
+                     "pand    %%mm6, %%mm0\n\t"
+                     "pcmpeqd %%mm6, %%mm0\n\t"
+                     "pand    %%mm7, %%mm0\n\t"
+                     "pxor    (%1), %%mm1\n\t"
+                     "pxor    %%mm0, %%mm1\n\t"
+                     "movq    %%mm1, (%0)\n\t"
+                     "addl    $8, %0\n\t"
+                     "addl    $8, %1\n\t"
+                     "decl    %2\n\t"
+                     "jnz     1b\n\t"
+                     "emms"
+                     : "+r"(mt), "+r"(distant), "+r"(pairs)
+                     : "r"(MmxTwistConstants)
+                     : "memory", "cc", "mm0", "mm1", "mm4", "mm5", "mm6", "mm7", "st", "st(1)", "st(2)", "st(3)",
+                       "st(4)", "st(5)", "st(6)", "st(7)");
 }
 
-static inline void Store2(uint32_t* p, __m64 v)
+static void TemperPairsMmx(const uint32_t* words, uint32_t* out, int pairs)
 {
-    memcpy(p, &v, sizeof v);
-}
-
-// Words i and i + 1 at once: i + 1 and i + 2 are still the old values, and
-// the distant words are either old (first part) or already new (second part).
-static inline void TwistPair(uint32_t* mt, int i, int distant)
-{
-    const __m64 upper = _mm_set1_pi32((int)UpperMask);
-    const __m64 lower = _mm_set1_pi32((int)LowerMask);
-    const __m64 one = _mm_set1_pi32(1);
-    const __m64 matrix = _mm_set1_pi32((int)Matrix);
-    __m64 y = _mm_or_si64(_mm_and_si64(Load2(mt + i), upper), _mm_and_si64(Load2(mt + i + 1), lower));
-    __m64 odd = _mm_cmpeq_pi32(_mm_and_si64(y, one), one);
-    __m64 r = _mm_xor_si64(Load2(mt + distant), _mm_srli_pi32(y, 1));
-    Store2(mt + i, _mm_xor_si64(r, _mm_and_si64(odd, matrix)));
+    __asm__ volatile("movq    (%3), %%mm4\n\t"
+                     "movq    8(%3), %%mm5\n\t"
+                     "1:\n\t"
+                     "movq    (%0), %%mm0\n\t"
+                     "movq    %%mm0, %%mm1\n\t"
+                     "psrld   $11, %%mm1\n\t"
+                     "pxor    %%mm1, %%mm0\n\t"
+                     "movq    %%mm0, %%mm1\n\t"
+                     "pslld   $7, %%mm1\n\t"
+                     "pand    %%mm4, %%mm1\n\t"
+                     "pxor    %%mm1, %%mm0\n\t"
+                     "movq    %%mm0, %%mm1\n\t"
+                     "pslld   $15, %%mm1\n\t"
+                     "pand    %%mm5, %%mm1\n\t"
+                     "pxor    %%mm1, %%mm0\n\t"
+                     "movq    %%mm0, %%mm1\n\t"
+                     "psrld   $18, %%mm1\n\t"
+                     "pxor    %%mm1, %%mm0\n\t"
+                     "movq    %%mm0, (%1)\n\t"
+                     "addl    $8, %0\n\t"
+                     "addl    $8, %1\n\t"
+                     "decl    %2\n\t"
+                     "jnz     1b\n\t"
+                     "emms"
+                     : "+r"(words), "+r"(out), "+r"(pairs)
+                     : "r"(MmxTemperConstants)
+                     : "memory", "cc", "mm0", "mm1", "mm4", "mm5", "st", "st(1)", "st(2)", "st(3)", "st(4)",
+                       "st(5)", "st(6)", "st(7)");
 }
 
 static void GenerateBlockMmx()
 {
     uint32_t* mt = stateWords;
-    // 0..225 in pairs, 226 alone (its distant word is 623, the last old one).
-    int i = 0;
-    for (; i + 1 < StateWords - Offset; i += 2)
-        TwistPair(mt, i, i + Offset);
-    mt[i] = Twist(mt[i], mt[i + 1], mt[i + Offset]);
+    // 0..225 in pairs, 226 alone (its distant word is 623, the last old one),
     // 227..622 in pairs over the new words, then 623 wraps to word 0.
-    for (i++; i < StateWords - 1; i += 2)
-        TwistPair(mt, i, i + Offset - StateWords);
+    const int firstPairs = (StateWords - Offset) / 2;
+    TwistPairsMmx(mt, mt + Offset, firstPairs);
+    int i = firstPairs * 2;
+    mt[i] = Twist(mt[i], mt[i + 1], mt[i + Offset]);
+    i++;
+    TwistPairsMmx(mt + i, mt + i + Offset - StateWords, (StateWords - 1 - i) / 2);
     mt[StateWords - 1] = Twist(mt[StateWords - 1], mt[0], mt[Offset - 1]);
-
-    const __m64 b = _mm_set1_pi32((int)TemperB);
-    const __m64 c = _mm_set1_pi32((int)TemperC);
-    for (i = 0; i < StateWords; i += 2) {
-        __m64 y = Load2(mt + i);
-        y = _mm_xor_si64(y, _mm_srli_pi32(y, 11));
-        y = _mm_xor_si64(y, _mm_and_si64(_mm_slli_pi32(y, 7), b));
-        y = _mm_xor_si64(y, _mm_and_si64(_mm_slli_pi32(y, 15), c));
-        y = _mm_xor_si64(y, _mm_srli_pi32(y, 18));
-        Store2(outputs + i, y);
-    }
-    _mm_empty();
+    TemperPairsMmx(mt, outputs, StateWords / 2);
 }
 
 static void GenerateBlock()
