@@ -68,8 +68,8 @@ struct SystemLiveState {
     int desktopWidth, desktopHeight, desktopColorBits;
     LARGE_INTEGER counterFrequency;
     int counterPresent;
-    UINT timerPeriod;
-    BOOL screenSaverWasActive;   // the screen saver setting found at window start            // multimedia-timer resolution raised at window start
+    UINT timerPeriod;            // multimedia-timer resolution raised at window start
+    BOOL screenSaverWasActive;   // the screen saver setting found at window start
     uint64_t totalPhysicalMemory, freePhysicalMemory;
     int logIndent;
     int logMidLine;
