@@ -1,13 +1,23 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the game under Wine from a data directory, on the
 # user's display (or a virtual one when there is none).
-#   scripts/run.sh [data-dir]      (default: the demo data set in the build tree)
+#   scripts/run.sh [data-dir]      (default: the demo data set in the build tree,
+#                                   generated when it is missing)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VEXIL_BUILD:-$root/build}
 "$root/scripts/setup.sh" "$build"
 "$root/scripts/build.sh" "$build"
-data=${1:-$build/demo-data}
+if [ $# -ge 1 ]; then
+  data=$1
+else
+  data=$build/demo-data
+  if [ ! -f "$data/img/block/BlockAnime.csv" ]; then
+    echo "[run] generating the demo data set in $data"
+    rm -rf "$data"
+    python3 "$root/tools/make_demo_data.py" "$data"
+  fi
+fi
 mkdir -p "$data"
 data=$(cd "$data" && pwd)
 cd "$data"
