@@ -2,7 +2,8 @@
 # Sets up, builds and runs the game under Wine from a data directory, on the
 # user's display (or a virtual one when there is none).
 #   scripts/run.sh [data-dir]      (default: the demo data set in the build tree,
-#                                   generated when it is missing)
+#                                   generated when missing or older than its
+#                                   generator)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VEXIL_BUILD:-$root/build}
@@ -12,10 +13,11 @@ if [ $# -ge 1 ]; then
   data=$1
 else
   data=$build/demo-data
-  if [ ! -f "$data/img/block/BlockAnime.csv" ]; then
+  if [ ! -f "$data/stamp" ] || [ "$root/tools/make_demo_data.py" -nt "$data/stamp" ]; then
     echo "[run] generating the demo data set in $data"
     rm -rf "$data"
     python3 "$root/tools/make_demo_data.py" "$data"
+    touch "$data/stamp"
   fi
 fi
 mkdir -p "$data"
