@@ -3,7 +3,6 @@
 #include "audio/sound_services.h"
 #include "game/game_state.h"
 #include "runtime/helpers.h"
-#include "runtime/input.h"
 
 int holdUp, holdDown, holdLeft, holdRight;
 int actionHold[2][ACTION_COUNT];
@@ -26,7 +25,7 @@ static const char* const buttonLabels[PAD_BUTTON_COUNTERS + 1] = {
 
 static int ButtonBit(int button)
 {
-    return 1 << (button - 1 + PAD_FIRST_BUTTON_BIT);
+    return PAD_BIT_BUTTON1 << (button - 1);
 }
 
 static void CountHold(int& counter, int bits, int mask)
@@ -79,7 +78,7 @@ void LearnHeldButtonFrom(int cursorRow, PadBitsSource source)
     if (learnArmed == 0 || cursorRow < 0 || cursorRow > 8)
         return;
     int bits = source(PAD1_WITH_KEYS);
-    if (bits < (1 << PAD_FIRST_BUTTON_BIT))
+    if (bits < PAD_BIT_BUTTON1)
         return;
     for (int b = 1; b <= PAD_BUTTON_NUMBERS; b++) {
         if (bits != ButtonBit(b))

@@ -2,23 +2,20 @@
 // 1 pressed this frame, n held for n frames), and the button mapping.
 #pragma once
 
+#include "runtime/input.h"
+
 enum { ACTION_COUNT = 10, BUTTON_MAP_SIZE = 16 };
 
-// Pad bits as the input layer reports them: bit 0 down, 1 left, 2 right,
-// 3 up, bits 4 to 19 buttons 1 to 16.
+// Buttons in the pad-bits word (runtime/input.h): button b is the bit
+// PAD_BIT_BUTTON1 << (b - 1).
 enum {
-    PAD_BIT_DOWN = 0x1,
-    PAD_BIT_LEFT = 0x2,
-    PAD_BIT_RIGHT = 0x4,
-    PAD_BIT_UP = 0x8,
-    PAD_FIRST_BUTTON_BIT = 4,
     PAD_BUTTON_COUNTERS = 10,       // buttons 1 to 10 have hold counters
     PAD_BUTTON_NUMBERS = 16,        // buttons 1 to 16 can be assigned
 };
 
 // The argument of the pad-bits call: pad 1 alone, or pad 1 with the
 // keyboard's pad keys.
-enum { PAD1_ONLY = 0x1, PAD1_WITH_KEYS = 0x1001 };
+enum { PAD1_ONLY = 1, PAD1_WITH_KEYS = 1 | INPUT_TYPE_WITH_KEYS };
 
 struct ButtonMapEntry {
     int buttonOfAction;  // button (1 to 16) assigned to action i; 0 none

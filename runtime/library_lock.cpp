@@ -5,6 +5,8 @@
 // Stand-in: a plain recursive critical section until the fair lock is built.
 static CRITICAL_SECTION section;
 static int created;
+static DWORD owner;
+static int depth;
 
 void EnterLibraryLock()
 {
@@ -13,10 +15,14 @@ void EnterLibraryLock()
         created = 1;
     }
     EnterCriticalSection(&section);
+    owner = GetCurrentThreadId();
+    depth++;
 }
 
 void LeaveLibraryLock()
 {
+    if (--depth == 0)
+        owner = 0;
     LeaveCriticalSection(&section);
 }
 
@@ -26,4 +32,9 @@ void DestroyLibraryLock()
         return;
     created = 0;
     DeleteCriticalSection(&section);
+}
+
+int LibraryLockHeldByCaller()
+{
+    return created && depth > 0 && owner == GetCurrentThreadId();
 }
