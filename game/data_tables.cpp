@@ -427,7 +427,7 @@ static void ReadEnemyLayout(CsvFile& file)
 static bool IsUsableItem(const ItemPlacement& item)
 {
     return item.subtype >= 0 && item.subtype < ANIM_IDS && item.flagIndex >= 0 &&
-           item.flagIndex < ITEM_FLAG_COUNT;
+           item.flagIndex < ITEM_FLAG_INDEX_LIMIT;
 }
 
 static void ReadItemLayout(CsvFile& file)

@@ -436,7 +436,7 @@ TEST_F(Tables, ItemListEndsWithTheFileAndDropsUnusableRecords)
           std::string(LayoutHeader) +
               "3100,400,0,0,4,0,0\n"
               "3200,400,99,0,0,0,0\n"
-              "3300,400,0,0,16,0,0\n"
+              "3300,400,0,0,256,0,0\n"
               "3400,400,0,0,-1,0,0\n"
               "3500,400,1,1,9,0,0\n");
     ReadAreaLayoutCsv(LAYOUT_ITEMS);

@@ -226,7 +226,7 @@ TEST_F(DemoData, EveryActorTheRulesSpawnHasItsRows)
 
 TEST_F(DemoData, FieldsHaveGroundWallsAndAWayToTheDoor)
 {
-    int flagsSeen[ITEM_FLAG_COUNT] = {};
+    int flagsSeen[10] = {};
     const AnimFrameRecord& door = First(4, 12, 0);
     for (int a = 0; a < 5; a++) {
         const AreaFacts& area = areas[a];
