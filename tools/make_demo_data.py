@@ -147,8 +147,8 @@ ANIMATIONS = {
     (3, 2): [boss((64, 96)) for _ in range(4)],
     (3, 3): [boss((64, 96))],
     (3, 4): [boss((96, 96))],
-    (3, 5): [boss((96, 64), gravity=0.0)],
-    (3, 6): [boss((96, 64), gravity=0.0)],
+    (3, 5): [boss((96, 80), gravity=0.0)],
+    (3, 6): [boss((96, 80), gravity=0.0)],
 
     # The player's effects.
     (4, 0): [row(2, (12 + 4 * r, 8 + 2 * r), move=(12, 0), ticks=4) for r in range(6)],  # shots
