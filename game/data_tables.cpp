@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "game/game_state.h"
+#include "game/play_state.h"
 #include "runtime/file/stream.h"
 #include "runtime/helpers.h"
 #include "runtime/screen_print.h"
@@ -427,7 +428,7 @@ static void ReadEnemyLayout(CsvFile& file)
 static bool IsUsableItem(const ItemPlacement& item)
 {
     return item.subtype >= 0 && item.subtype < ANIM_IDS && item.flagIndex >= 0 &&
-           item.flagIndex < ITEM_FLAG_INDEX_LIMIT;
+           item.flagIndex < ITEM_FLAG_COUNT;
 }
 
 static void ReadItemLayout(CsvFile& file)

@@ -16,9 +16,6 @@ enum {
     BLOCK_TABLE_SIZE = 8192,
     SPAWN_LIST_SIZE = 1024,
     ITEM_LIST_SIZE = 256,
-    // An item's flag index selects one of the key flags of the contact
-    // rules, an array of this many; other indices are not read from a table.
-    ITEM_FLAG_INDEX_LIMIT = 256,
     // Longest field of a table file; a longer run of bytes is split.
     CSV_FIELD_MAX = 64,
 };

@@ -1,14 +1,15 @@
-// A file set for the stream table that reads loose files under one directory
-// with the C runtime, so that the game's table readers can be tested on
-// fixtures without the library's own file layer.
+// Fixture files for the game's table readers, which read through the
+// library's file layer: loose under the current directory, or packed into an
+// archive named after the first directory of their paths.
 #pragma once
 
 #include <string>
 
-// Installs the set over `root`; the previous table comes back with
-// RestoreStreamFunctions.
-void InstallRootedFileSet(const std::string& root);
-void RestoreStreamFunctions();
-
 // Writes `text` to root/relative, making its directories.
 bool WriteTableFile(const std::string& root, const std::string& relative, const std::string& text);
+
+// Makes `dir` the current directory with the game's archive settings and the
+// library's default file set, as the game runs; LeaveDataDirectory closes
+// the archives and goes back.
+void EnterDataDirectory(const std::string& dir);
+void LeaveDataDirectory();

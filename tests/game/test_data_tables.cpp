@@ -1,6 +1,7 @@
-// The CSV table readers on small fixtures: header lines, comments, 64-byte
-// fields, CR LF, a missing final line feed, the end byte, and indices that
-// fall outside the tables.
+// The CSV table readers on small fixtures, read through the library's file
+// layer: header lines, comments, 64-byte fields, CR LF, a missing final line
+// feed, the end byte, indices that fall outside the tables, and tables packed
+// into the "img" archive.
 #include <gtest/gtest.h>
 #include <stdarg.h>
 #include <stdio.h>
@@ -13,6 +14,7 @@
 #include "game/game_state.h"
 #include "tests/game/table_files.h"
 #include "tests/support/test_support.h"
+#include "tools/packer/archive_writer.h"
 
 namespace {
 
@@ -50,7 +52,7 @@ protected:
     {
         root = MakeTempDir("tables");
         ASSERT_FALSE(root.empty());
-        InstallRootedFileSet(root);
+        EnterDataDirectory(root);
         messages.clear();
         TablePrintf = RecordMessage;
         memset(animFrames, 0, sizeof animFrames);
@@ -65,7 +67,7 @@ protected:
     }
     void TearDown() override
     {
-        RestoreStreamFunctions();
+        LeaveDataDirectory();
         RemoveTree(root);
     }
     void Write(const std::string& relative, const std::string& text)
@@ -468,4 +470,45 @@ TEST_F(Tables, PlacedBlocksTakeTheFirstUnusedEntry)
     AddPlacedBlock(5.0f, 5.0f);   // none left below the count
     EXPECT_EQ(0, blocks[3].active);
     EXPECT_EQ(100.0f, blocks[2].blockX1);
+}
+
+TEST_F(Tables, TablesPackedIntoTheImageArchive)
+{
+    auto file = [](const char* path, const std::string& text) {
+        PackFile f;
+        f.path = path;
+        f.data.assign(text.begin(), text.end());
+        return f;
+    };
+    std::string frames = std::string(AnimHeader);
+    for (int i = 0; i < 40; i++)
+        frames += Frame(i % 15 + 1, 0, 0, 24, 48, 4, 0, 3, 0, 0, "1.0", 1) + (i % 5 == 4 ? "//\n" : "");
+    std::vector<PackFile> files = {
+        file("block/BlockAnime.csv", "h\nh\n0,0,6,0,0,0,1\n"),
+        file("chara/player/Player0Anime.csv", frames),
+        file("item/ItemPosition00.csv", std::string(LayoutHeader) + "900,576,1,0,3,0,0\n"),
+    };
+    PackOptions options;
+    options.keyString = "KOWR";
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(BuildArchive(files, options, bytes));
+    ASSERT_TRUE(WriteWholeFile(root + "/img.ukx", bytes.data(), bytes.size()));
+    // A loose file beside the archive is not read: the archive serves "img".
+    Write("img/block/BlockAnime.csv", "h\nh\n0,0,99,0,0,0,0\n");
+
+    ReadBlockAnimeCsv();
+    ReadAnimationCsv("img/chara/player/Player0Anime.csv", 1, 0);
+    ReadAreaLayoutCsv(LAYOUT_ITEMS);
+    ReadSlotCsv();  // not in the archive
+
+    EXPECT_EQ(6, blockAnimFrames[0][0].ticks);
+    EXPECT_EQ(1, blockAnimFrames[0][0].solid);
+    for (int row = 0; row < 8; row++)
+        EXPECT_EQ(5, animFrames[1][0][row][0].rowFrames) << row;
+    EXPECT_EQ(15, animFrames[1][0][2][4].ticks);
+    EXPECT_EQ(900, itemList[0].itemX);
+    EXPECT_EQ(1, itemList[0].subtype);
+    EXPECT_EQ(0, itemList[1].itemX);
+    ASSERT_EQ(1u, messages.size());
+    EXPECT_EQ("read error\n", messages[0]);
 }

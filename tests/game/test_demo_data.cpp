@@ -1,6 +1,7 @@
-// The generated demo data set read back through the game's table readers:
-// every table is there, and its values make the game playable from the first
-// area to the ending. Argument: the data directory.
+// The generated demo data set read back through the game's table readers and
+// the library's file layer, loose and packed into "img.ukx": every table is
+// there, and its values make the game playable from the first area to the
+// ending. Argument: the data directory.
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -11,6 +12,11 @@
 #include "game/game_state.h"
 #include "tests/game/table_files.h"
 #include "tests/support/test_support.h"
+#include "tools/packer/archive_writer.h"
+
+// The data set as the game finds it: the generated directory itself, or a
+// directory holding only "img.ukx" packed from its "img".
+enum DemoDataSource { LOOSE, PACKED };
 
 namespace {
 
@@ -35,8 +41,6 @@ const AreaFacts areas[5] = {
 };
 const int ArenaScroll = 767;
 const int arenaBoss[5] = {4, 2, 3, 1, 5};
-
-int ReadNoMessage(const char*, ...) { return 0; }
 
 void LoadAllAnimations()
 {
@@ -113,23 +117,54 @@ void ReadLayouts(int area, float scroll)
     ReadAreaLayoutCsv(LAYOUT_ITEMS);
 }
 
-class DemoData : public ::testing::Test {
+int readErrors;
+
+int CountReadError(const char*, ...)
+{
+    readErrors++;
+    return 0;
+}
+
+class DemoData : public ::testing::TestWithParam<DemoDataSource> {
 protected:
-    static void SetUpTestSuite()
+    void SetUp() override
     {
         ASSERT_GE(TestArgCount(), 2) << "usage: game_demo_data <data directory>";
-        InstallRootedFileSet(TestArg(1));
-        TablePrintf = ReadNoMessage;
+        std::string data = TestArg(1);
+        if (GetParam() == PACKED) {
+            packed = MakeTempDir("demo");
+            ASSERT_FALSE(packed.empty());
+            PackOptions options;
+            options.keyString = "KOWR";
+            std::string error;
+            ASSERT_TRUE(PackDirectory(data + "/img", packed + "/img.ukx", options, &error)) << error;
+            data = packed;
+        }
+        EnterDataDirectory(data);
+        memset(animFrames, 0, sizeof animFrames);
+        memset(blockAnimFrames, 0, sizeof blockAnimFrames);
+        memset(slotEntries, 0, sizeof slotEntries);
+        memset(itemList, 0, sizeof itemList);
+        readErrors = 0;
+        TablePrintf = CountReadError;
         ReadBlockAnimeCsv();
         ReadSlotCsv();
         LoadAllAnimations();
+        EXPECT_EQ(0, readErrors);
     }
-    static void TearDownTestSuite() { RestoreStreamFunctions(); }
+    void TearDown() override
+    {
+        EXPECT_EQ(0, readErrors);
+        LeaveDataDirectory();
+        if (!packed.empty())
+            RemoveTree(packed);
+    }
+    std::string packed;
 };
 
 } // namespace
 
-TEST_F(DemoData, BlockTypesFollowOneAnotherFromZero)
+TEST_P(DemoData, BlockTypesFollowOneAnotherFromZero)
 {
     int t = 0;
     while (t < BLOCK_TYPES && blockAnimFrames[t][0].ticks != 0) {
@@ -143,7 +178,7 @@ TEST_F(DemoData, BlockTypesFollowOneAnotherFromZero)
     EXPECT_EQ(1, blockAnimFrames[55][0].solid);
 }
 
-TEST_F(DemoData, SlotCostsFillTheGauge)
+TEST_P(DemoData, SlotCostsFillTheGauge)
 {
     int sum = 0;
     for (int row = 0; row < 4; row++) {
@@ -161,7 +196,7 @@ TEST_F(DemoData, SlotCostsFillTheGauge)
     EXPECT_STRNE("", slotEntries[3][0][0].name);
 }
 
-TEST_F(DemoData, PlayerRows)
+TEST_P(DemoData, PlayerRows)
 {
     const int rows[] = {0, 1, 2, 3, 5, 8};
     for (int row : rows) {
@@ -177,7 +212,7 @@ TEST_F(DemoData, PlayerRows)
     EXPECT_EQ(0, First(1, 0, 0).hurtsPlayer);
 }
 
-TEST_F(DemoData, EveryActorTheRulesSpawnHasItsRows)
+TEST_P(DemoData, EveryActorTheRulesSpawnHasItsRows)
 {
     struct Need {
         int kind, id, rows;
@@ -224,7 +259,7 @@ TEST_F(DemoData, EveryActorTheRulesSpawnHasItsRows)
         EXPECT_EQ(0, First(4, id, 0).hurtsPlayer) << id;
 }
 
-TEST_F(DemoData, FieldsHaveGroundWallsAndAWayToTheDoor)
+TEST_P(DemoData, FieldsHaveGroundWallsAndAWayToTheDoor)
 {
     int flagsSeen[10] = {};
     const AnimFrameRecord& door = First(4, 12, 0);
@@ -291,7 +326,7 @@ TEST_F(DemoData, FieldsHaveGroundWallsAndAWayToTheDoor)
         EXPECT_EQ(1, flagsSeen[flag]) << flag;
 }
 
-TEST_F(DemoData, ArenasAreWalledWithRoomForTheBoss)
+TEST_P(DemoData, ArenasAreWalledWithRoomForTheBoss)
 {
     for (int a = 5; a < 10; a++) {
         SCOPED_TRACE(testing::Message() << "arena " << a);
@@ -308,3 +343,8 @@ TEST_F(DemoData, ArenasAreWalledWithRoomForTheBoss)
         EXPECT_EQ(0, itemList[0].itemX);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Sources, DemoData, ::testing::Values(LOOSE, PACKED),
+                         [](const ::testing::TestParamInfo<DemoDataSource>& info) {
+                             return info.param == LOOSE ? "Loose" : "Packed";
+                         });
