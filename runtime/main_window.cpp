@@ -27,6 +27,10 @@ static const DWORD FullScreenStyle = WS_POPUP;
 static const DWORD FullScreenExStyle = WS_EX_TOPMOST;
 
 static const UINT SocketMessage = 0x505;
+// Two private messages whose flags are kept for the input layer (wParam 1 sets,
+// anything else clears).
+static const UINT PrivateFlagMessageA = 0x46F;
+static const UINT PrivateFlagMessageB = 0x470;
 
 // Client size of the window: the requested screen size times the window scale.
 static void ScaledClientSize(int* width, int* height)
@@ -292,6 +296,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case SocketMessage:
         return OnSocketMessage(wParam, lParam);
+    case PrivateFlagMessageA:
+        w.privateFlagA = wParam == 1;
+        break;
+    case PrivateFlagMessageB:
+        w.privateFlagB = wParam == 1;
+        break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

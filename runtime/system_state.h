@@ -70,6 +70,7 @@ struct SystemLiveState {
     int counterPresent;
     UINT timerPeriod;            // multimedia-timer resolution raised at window start
     BOOL screenSaverWasActive;   // the screen saver setting found at window start
+    int privateFlagA, privateFlagB;  // flags of the private messages 0x46F and 0x470
     uint64_t totalPhysicalMemory, freePhysicalMemory;
     int logIndent;
     int logMidLine;
