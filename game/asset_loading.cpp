@@ -1,4 +1,13 @@
 #include "game/asset_loading.h"
 
+#include "audio/sound_services.h"
+#include "game/game_state.h"
+
 // Stand-in until tables and images are loaded.
 void LoadGameData() {}
+
+void StopAllBgm()
+{
+    for (int handle : bgmHandle)
+        StopSoundHandle(handle);
+}

@@ -1,4 +1,6 @@
-// Start-up loading of the game's tables and images.
+// Start-up loading of the game's tables and images, and the music handles.
 #pragma once
 
 void LoadGameData();
+// Stops every music handle.
+void StopAllBgm();

@@ -36,3 +36,7 @@ extern int loopIndex, lastSpawnSlot;
 // is counter 0).
 extern int areaClearFrame;
 extern int gameOverFrame;
+
+// Returns every game global (scene state, the actor pool, the play state, the
+// data tables and the action counters) to its value at program start.
+void ResetGameGlobals();

@@ -6,6 +6,8 @@
 #include "game/action_input.h"
 #include "game/asset_loading.h"
 #include "game/game_state.h"
+#include "game/play_state.h"
+#include "game/play_update.h"
 #include "game/save_data.h"
 #include "game/scenes.h"
 #include "graphics/device_reset.h"
@@ -50,12 +52,12 @@ int StartGame()
 
 static void RunPlayStep()
 {
-    if (IsStartLinePassed())
+    if (startLinePassed)
         DrawGraphAt(0, 0, AreaBackgroundGraph(areaIndex % 5), 0);
     if (paused) {
         UpdatePauseMenu();
         DrawPlayScene();
-    } else if (IsPlayerInputFrozen()) {
+    } else if (IsPlayerHeld()) {
         UpdatePlayScene();
         playFrame++;
         DrawPlayScene();

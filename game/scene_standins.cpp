@@ -10,11 +10,7 @@ void AdvanceAreaSelect() {}
 void UpdateAreaSelect() {}
 void DrawAreaSelect() {}
 void UpdatePauseMenu() {}
-void UpdatePlayer(int) {}
-void UpdatePlayScene() {}
 void DrawPlayScene() {}
-int IsStartLinePassed() { return 0; }
-int IsPlayerInputFrozen() { return 0; }
 int AreaBackgroundGraph(int) { return -1; }
 void UpdateAreaClear() {}
 void DrawAreaClear() {}

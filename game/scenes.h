@@ -16,10 +16,6 @@ void UpdatePauseMenu();
 void UpdatePlayer(int player);
 void UpdatePlayScene();
 void DrawPlayScene();
-// Play: 1 once the player has passed the area's start line.
-int IsStartLinePassed();
-// Play: 1 while the player cannot act (dying, entrance running, frozen).
-int IsPlayerInputFrozen();
 // Play: the background image of an area (0 to 4).
 int AreaBackgroundGraph(int area);
 

@@ -100,7 +100,8 @@ int RunMessagePump()
 int WaitWhileInactive()
 {
     const SystemLiveState& w = SystemState.live;
-    if (w.inPaint || w.active || (SystemState.settings.keepRunning && SystemState.settings.windowMode))
+    // Without a window nothing can make it active: there is nothing to wait for.
+    if (!w.window || w.inPaint || w.active || (SystemState.settings.keepRunning && SystemState.settings.windowMode))
         return 0;
     while (RunMessagePump() == 0 && !SystemState.live.active) {
     }

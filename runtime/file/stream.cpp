@@ -3,33 +3,43 @@
 #include <windows.h>
 #include <string.h>
 
+#include "runtime/file/archive_files.h"
+#include "runtime/file/disk_files.h"
 #include "runtime/memory.h"
+#include "runtime/system_state.h"
 
-StreamFunctionTable StreamFunctions;
+static constexpr StreamFunctionTable archiveSet = {
+    ArchiveFileOpen, ArchiveFileClose, ArchiveFileTell, ArchiveFileSeek,
+    ArchiveFileRead, ArchiveFileEof, ArchiveFileIdle, ArchiveFileChangeDir,
+    ArchiveFileGetDir, ArchiveFileFindFirst, ArchiveFileFindNext, ArchiveFileFindClose,
+};
 
-// Stand-in until the disk and archive sets exist: only the directory
-// operations that start-up and shut-down use.
-static int DiskSetCurrentDir(const char* path) { return SetCurrentDirectoryA(path); }
-static int DiskGetCurrentDir(char* buffer) { return (int)GetCurrentDirectoryA(260, buffer); }
+static constexpr StreamFunctionTable diskSet = {
+    DiskFileOpen, DiskFileClose, DiskFileTell, DiskFileSeek,
+    DiskFileRead, DiskFileEof, DiskFileIdle, DiskSetCurrentDir,
+    DiskGetCurrentDir, DiskFindFirst, DiskFindNext, DiskFindClose,
+};
+
+StreamFunctionTable StreamFunctions = archiveSet;
 
 int SetStreamFunctions(const StreamFunctionTable* table)
 {
-    if (table) {
+    if (table)
         StreamFunctions = *table;
-        return 0;
-    }
-    memset(&StreamFunctions, 0, sizeof StreamFunctions);
-    StreamFunctions.setCurrentDir = DiskSetCurrentDir;
-    StreamFunctions.getCurrentDir = DiskGetCurrentDir;
+    else
+        StreamFunctions = SystemState.settings.archivesOff ? diskSet : archiveSet;
     return 0;
 }
+
+const StreamFunctionTable* GetArchiveStreamFunctionSet() { return &archiveSet; }
+const StreamFunctionTable* GetDiskStreamFunctionSet() { return &diskSet; }
 
 // ---------------------------------------------------------------------------
 // Entry points over the table
 
 StreamHandle FileStreamOpen(const char* path, int cache, int reserved, int async)
 {
-    return StreamFunctions.open ? StreamFunctions.open(path, cache, reserved, async) : 0;
+    return StreamFunctions.open(path, cache, reserved, async);
 }
 int FileStreamClose(StreamHandle handle) { return StreamFunctions.close(handle); }
 long FileStreamTell(StreamHandle handle) { return StreamFunctions.tell(handle); }

@@ -37,8 +37,12 @@ struct StreamFunctionTable {
 
 extern StreamFunctionTable StreamFunctions;
 
-// With a table, copies its operations; with null, installs the default set.
+// With a table, copies its operations; with null, installs the archive set
+// (the disk set when archives are switched off). The table starts out holding
+// the archive set.
 int SetStreamFunctions(const StreamFunctionTable* table);
+const StreamFunctionTable* GetArchiveStreamFunctionSet();
+const StreamFunctionTable* GetDiskStreamFunctionSet();
 
 // The six operations a decoder reads through, followed by the handle they
 // work on (a file of the table's set, or a memory stream).

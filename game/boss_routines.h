@@ -1,0 +1,10 @@
+// Boss behaviours, one routine per boss subtype; the play update calls them
+// for every unfrozen boss with the boss's slot in `loopIndex`.
+#pragma once
+
+void UpdateBoss1();
+void UpdateBoss2();
+void UpdateBoss3();
+void UpdateBoss4();
+void UpdateBoss5();
+void UpdateBoss6();
