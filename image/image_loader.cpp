@@ -97,6 +97,11 @@ int LoadImageData(const char* path, const void* block, int size, int memoryFlag,
         close();
         return 0;
     }
+    if (!dibHeaderOut || !dibPixelsOut) {
+        FreeRasterImage(&image);
+        close();
+        return -1;
+    }
 
     BITMAPINFO* header = nullptr;
     void* pixels = nullptr;

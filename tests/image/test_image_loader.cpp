@@ -9,11 +9,13 @@
 
 #include "image/dxt.h"
 #include "image/image_loader.h"
+#include "runtime/file/archive_files.h"
 #include "runtime/helpers.h"
 #include "runtime/memory.h"
 #include "runtime/system_state.h"
 #include "tests/image/image_fixtures.h"
 #include "tests/support/test_support.h"
+#include "tools/packer/archive_writer.h"
 
 namespace {
 
@@ -377,4 +379,65 @@ TEST(ImageLoader, DibSharesOrCopiesPixels)
     EXPECT_EQ(1, MakeDibFromRasterImage(&image, header, &pixels, 0, 0));
     FreeTracked(pixels);
     FreeRasterImage(&image);
+}
+
+// Through the library's own file layer, as the game loads: loose files, and
+// files packed into an archive named after their directory.
+class LibraryFileLayer : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = MakeTempDir("imagefiles");
+        GetCurrentDirectoryA(sizeof previous, previous);
+        SetCurrentDirectoryA(dir.c_str());
+        SetArchiveExtension("ukx");
+        SetArchiveKeyString("KOWR");
+        SetStreamFunctions(nullptr);
+        allocations = GetAllocCount();
+    }
+    void TearDown() override
+    {
+        TerminateArchives();
+        EXPECT_EQ(allocations, GetAllocCount());
+        SetCurrentDirectoryA(previous);
+        RemoveTree(dir);
+    }
+    std::string dir;
+    char previous[MAX_PATH];
+    int allocations = 0;
+};
+
+TEST_F(LibraryFileLayer, LooseFiles)
+{
+    CreateDirectoryA("img", nullptr);
+    std::vector<uint8_t> colour = ReadFixture("p24.bmp"), alpha = ReadFixture("rle8.bmp");
+    ASSERT_TRUE(WriteWholeFile("img/a.bmp", colour.data(), colour.size()));
+    ASSERT_TRUE(WriteWholeFile("img/a_a.bmp", alpha.data(), alpha.size()));
+    RasterImage image, alphaImage;
+    ASSERT_EQ(0, LoadImageWithAlpha("img/a.bmp", nullptr, 0, 0, nullptr, 0, 0, &image, &alphaImage, 0));
+    ExpectPicture(&image);
+    ExpectPicture(&alphaImage);
+    FreeRasterImage(&image);
+    FreeRasterImage(&alphaImage);
+    EXPECT_EQ(-1, LoadImageWithAlpha("img/none.bmp", nullptr, 0, 0, nullptr, 0, 0, &image, &alphaImage, 0));
+}
+
+TEST_F(LibraryFileLayer, PackedFiles)
+{
+    std::vector<PackFile> files(2);
+    files[0].path = "a.bmp";
+    files[0].data = ReadFixture("p8.bmp");
+    files[1].path = "a_a.bmp";
+    files[1].data = ReadFixture("p4.bmp");
+    PackOptions options;
+    options.keyString = "KOWR";
+    std::vector<uint8_t> archive;
+    ASSERT_TRUE(BuildArchive(files, options, archive));
+    ASSERT_TRUE(WriteWholeFile("img.ukx", archive.data(), archive.size()));
+    RasterImage image, alphaImage;
+    ASSERT_EQ(0, LoadImageWithAlpha("img/a.bmp", nullptr, 0, 0, nullptr, 0, 0, &image, &alphaImage, 1));
+    ExpectPicture(&image, true);
+    ExpectPicture(&alphaImage, true);
+    FreeRasterImage(&image);
+    FreeRasterImage(&alphaImage);
 }
