@@ -143,7 +143,7 @@ int DecodeThroughGdi(const BmpHeader& h, int absHeight, const uint8_t* raw, BITM
     DeleteDC(dc);
 
     // A conversion GDI could not do is a refusal, not a black picture.
-    if (lines <= 0 || rows != absHeight || bm.bmWidth != h.width || bm.bmWidthBytes < h.width * 3) {
+    if (lines <= 0 || rows != absHeight || bm.bmWidth != h.width || bm.bmWidthBytes < (int64_t)h.width * 3) {
         DeleteObject(section);
         return -1;
     }

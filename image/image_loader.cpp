@@ -66,6 +66,8 @@ int LoadImageData(const char* path, const void* block, int size, int memoryFlag,
         stream.handle = FileStreamOpen(path, 0, 1, 0);
         stream.ops = *GetFileStreamFunctions();
     } else {
+        if (!block)
+            return -1;
         stream.handle = OpenMemoryStream(block, size);
         stream.ops = *GetMemoryStreamFunctions();
     }

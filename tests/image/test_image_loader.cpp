@@ -160,6 +160,8 @@ TEST(ImageLoader, ABlockNoDecoderTakesLeavesNothingAllocated)
     EXPECT_EQ(-1, DecodeBlock(junk, &image));
     EXPECT_EQ(-1, LoadImageData(nullptr, junk.data(), (int)junk.size(), 1, 0, 0, &image, nullptr, nullptr));
     EXPECT_EQ(-1, LoadImageData(nullptr, junk.data(), 0, 1, 0, 0, &image, nullptr, nullptr));
+    EXPECT_EQ(-1, LoadImageData(nullptr, nullptr, 100, 1, 0, 0, &image, nullptr, nullptr));
+    EXPECT_EQ(-1, LoadImageData(nullptr, nullptr, 0, 0, 0, 0, &image, nullptr, nullptr));
     EXPECT_EQ(before, GetAllocCount());
 }
 
