@@ -146,14 +146,14 @@ void ScriptRandom(std::initializer_list<int> values)
     randomScript.assign(values.begin(), values.end());
 }
 
-void ScriptRandomList(const std::vector<int>& values)
-{
-    randomScript.assign(values.begin(), values.end());
-}
-
 void SetLayoutReader(std::function<void(int)> reader)
 {
     layoutReader = std::move(reader);
+}
+
+void ScriptRandomList(const std::vector<int>& values)
+{
+    randomScript.assign(values.begin(), values.end());
 }
 
 AnimFrameRecord& SetFrame(int kind, int id, int row, int width, int height, int moveX, int moveY,
