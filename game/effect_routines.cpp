@@ -88,6 +88,35 @@ bool OverlapsBlock(const ActorRecord& a, const BlockRecord& b)
            TruncateToInt(a.boxY2[0]) > TruncateToInt(b.blockY1);
 }
 
+void UpdateEffect1();           // enemy shot: a ring direction, or aimed
+void UpdateEffect11Row0();      // sphere dropped by a kill: homes in on slot 0
+void UpdateEffect11OtherRow();  // the player's scattered spheres float up
+void UpdateEffect13();          // aimed after a pause, at the player's speed
+void UpdateEffect14();          // the companion rides on the player
+void UpdateEffect20();          // the zone marks what it covers
+void UpdateEffect22();          // bouncing shot in a random direction
+void UpdateEffect24();          // thrown shot and the burst fragments
+void UpdateEffect25();          // bomb that bursts into four fragments
+void UpdateEffect29();          // a turning arc
+void UpdateEffect30();          // a drop that turns its row when falling
+void UpdateEffect31();          // a wobbling shot that leaves effect 32
+void UpdateEffect33();          // aimed on its first frame
+void UpdateEffect34();          // aimed on its second frame (also subtype 44)
+void UpdateEffect35();          // the pull-down column: clears enemies 41 it covers
+void UpdateEffect36();          // a shell that bursts into ten effects 37
+void UpdateEffect37();          // a rising spark
+void UpdateEffect38();          // a knife with a random rise or fall
+void UpdateEffect39();          // boss 4's ring: dashes to the middle
+void UpdateEffect40();          // the hopping pair, one half
+void UpdateEffect41();          // the hopping pair, the other half
+void UpdateEffect42();          // the rain cloud
+void UpdateEffect46();          // aimed on its second frame at speed 12
+void UpdateEffect47();          // falls, then rolls
+void UpdateEffect49();          // the player's homing shot
+void UpdateEffect52();          // the walking shot's flash on the player
+void UpdateEffect53();          // the install flash
+
+// Subtypes 21, 26, 27, 32 and 50 have a one-line rule of their own here.
 void RunRoutine(int subtype)
 {
     ActorRecord& a = Self();
@@ -146,21 +175,6 @@ void RunRoutine(int subtype)
     default:
         break;
     }
-}
-
-} // namespace
-
-void UpdateEffect(int subtype)
-{
-    if (!HasSelf())
-        return;
-    RunRoutine(subtype);
-    if (subtype == 12)
-        return;
-    ActorRecord& a = Self();
-    if (a.centerX[0] > (float)screenWidth + offRightMargin || a.centerX[0] < offLeftEdge ||
-        a.centerY[0] < -offVerticalMargin || a.centerY[0] > (float)screenHeight + offVerticalMargin)
-        a.hitPoints = 0;
 }
 
 void UpdateEffect1()
@@ -478,4 +492,19 @@ void UpdateEffect53()
         a.hitPoints -= 999;
         installFlashFrames = 0;
     }
+}
+
+} // namespace
+
+void UpdateEffect(int subtype)
+{
+    if (!HasSelf())
+        return;
+    RunRoutine(subtype);
+    if (subtype == 12)
+        return;
+    ActorRecord& a = Self();
+    if (a.centerX[0] > (float)screenWidth + offRightMargin || a.centerX[0] < offLeftEdge ||
+        a.centerY[0] < -offVerticalMargin || a.centerY[0] > (float)screenHeight + offVerticalMargin)
+        a.hitPoints = 0;
 }
