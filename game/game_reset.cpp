@@ -4,6 +4,8 @@
 
 #include "game/action_input.h"
 #include "game/actor_pool.h"
+#include "game/asset_loading.h"
+#include "game/boss_routines.h"
 #include "game/data_tables.h"
 #include "game/game_state.h"
 #include "game/play_state.h"
@@ -32,6 +34,7 @@ static void ResetSceneState()
     Zero(seHandle);
     loopIndex = lastSpawnSlot = 0;
     areaClearFrame = gameOverFrame = 0;
+    colorWhite = 0;
 }
 
 static void ResetPlayState()
@@ -52,6 +55,7 @@ static void ResetPlayState()
     startCurtainDone = hitFlashTimer = pauseCursor = 0;
     confirmAreaSelect = confirmTitle = confirmQuit = 0;
     Zero(actors);
+    beamTipX = beamTipY = waveDrift = 0;
 }
 
 static void ResetTables()
