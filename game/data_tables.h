@@ -16,6 +16,8 @@ enum {
     BLOCK_TABLE_SIZE = 8192,
     SPAWN_LIST_SIZE = 1024,
     ITEM_LIST_SIZE = 256,
+    // Longest field of a table file; a longer run of bytes is split.
+    CSV_FIELD_MAX = 64,
 };
 
 struct AnimFrameRecord {
@@ -48,7 +50,7 @@ struct BlockAnimFrame {
 };
 
 struct SlotEntry {
-    char name[65];       // column 4
+    char name[CSV_FIELD_MAX + 1]; // column 4
     int chosen;          // level 0 of an option: the option is in use for the row
     int pictureLit;      // "_01" picture
     int pictureUnlit;    // "_00" picture
@@ -97,9 +99,24 @@ extern int blockCount;
 extern EnemySpawnEntry spawnList[SPAWN_LIST_SIZE];
 extern ItemPlacement itemList[ITEM_LIST_SIZE];
 
+// Each reader reads its file through the library's file layer (loose or from
+// the "img" archive). A missing file leaves the table as it was; every reader
+// but the animation reader then prints "read error\n" as on-screen debug text.
+// Indices that a file gives outside the tables are never used.
+
+// Fills the frames of (kind, id); kind 0 to 6, id 0 to 63.
 void ReadAnimationCsv(const char* path, int kind, int id);
+// "img/Block/BlockAnime.csv"
 void ReadBlockAnimeCsv();
+// "img/slotsetting/Slot/Slot.csv"
 void ReadSlotCsv();
-// fileType 0 blocks, 1 enemies, 2 items of area `areaIndex`.
+// fileType 0 blocks, 1 enemies, 2 items of area `areaIndex`; block x are
+// stored relative to `scrollX`, which the area start sets first.
+enum { LAYOUT_BLOCKS = 0, LAYOUT_ENEMIES = 1, LAYOUT_ITEMS = 2 };
 void ReadAreaLayoutCsv(int fileType);
+// Turns the first unused entry below blockCount into a solid 32 x 32 block of
+// type 14 at (x, y); nothing when there is none.
 void AddPlacedBlock(float x, float y);
+
+// Where "read error\n" goes: ScreenPrintf, unless a test hooks it.
+extern int (*TablePrintf)(const char* format, ...);

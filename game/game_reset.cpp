@@ -9,6 +9,7 @@
 #include "game/data_tables.h"
 #include "game/game_state.h"
 #include "game/play_state.h"
+#include "game/save_data.h"
 
 template <typename T>
 static void Zero(T& value)
@@ -74,6 +75,8 @@ static void ResetActionInput()
     holdUp = holdDown = holdLeft = holdRight = 0;
     Zero(actionHold);
     Zero(buttonMap);
+    learnArmed = 0;
+    Zero(saveData);
 }
 
 void ResetGameGlobals()

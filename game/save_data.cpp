@@ -1,15 +1,86 @@
 #include "game/save_data.h"
 
-#include "game/game_state.h"
+#include <stdio.h>
+#include <string.h>
 
-// Stand-in until the settings file is read: the defaults, window mode first.
+#include "game/action_input.h"
+#include "game/game_state.h"
+#include "runtime/screen_print.h"
+
+static const char SaveFileName[] = "SaveData.dat";
+
+SaveDataBlock saveData;
+int (*SaveDataPrintf)(const char* format, ...) = ScreenPrintf;
+
+static int Clamp(int value, int low, int high)
+{
+    return value < low ? low : value > high ? high : value;
+}
+
+// A damaged file must not hand later code a table index or a count it cannot
+// use: every field is brought into its range. A button number of 0 (no
+// button) is kept; one outside 0 to 16 goes back to the action's default.
+static void BringIntoRange(SaveDataBlock& block)
+{
+    if (block.windowMode != 0)
+        block.windowMode = 1;
+    block.bgmVolume = Clamp(block.bgmVolume, 0, 100);
+    block.seVolume = Clamp(block.seVolume, 0, 100);
+    for (int i = 0; i < BUTTON_MAP_SIZE; i++) {
+        if (block.buttonMap[i] < 0 || block.buttonMap[i] > PAD_BUTTON_NUMBERS)
+            block.buttonMap[i] = i + 1;
+    }
+    block.lastRankPlus1 = Clamp(block.lastRankPlus1, 0, 6);
+    block.lifeSetting = Clamp(block.lifeSetting, 0, 2);
+}
+
+static void TakeBlock(const SaveDataBlock& block)
+{
+    windowMode = block.windowMode;
+    bgmVolume = block.bgmVolume;
+    seVolume = block.seVolume;
+    lastRankPlus1 = block.lastRankPlus1;
+    lifeSetting = block.lifeSetting;
+    for (int i = 0; i < BUTTON_MAP_SIZE; i++)
+        buttonMap[i].buttonOfAction = block.buttonMap[i];
+}
+
 void ReadSaveData()
 {
+    FILE* file = fopen(SaveFileName, "rb");
+    if (file) {
+        // A short file gives only the fields it covers; the rest stay 0.
+        unsigned char bytes[sizeof(SaveDataBlock)] = {};
+        fread(bytes, 1, sizeof bytes, file);
+        fclose(file);
+        memcpy(&saveData, bytes, sizeof saveData);
+        BringIntoRange(saveData);
+        TakeBlock(saveData);
+        return;
+    }
     windowMode = 1;
     bgmVolume = 30;
     seVolume = 30;
     lastRankPlus1 = 0;
     lifeSetting = 0;
+    ResetButtonMap();
+    WriteSaveData();
 }
 
-void WriteSaveData() {}
+void WriteSaveData()
+{
+    FILE* file = fopen(SaveFileName, "wb");
+    if (!file) {
+        SaveDataPrintf("ファイルオープンエラー\n");
+        return;
+    }
+    saveData.windowMode = windowMode;
+    saveData.bgmVolume = bgmVolume;
+    saveData.seVolume = seVolume;
+    for (int i = 0; i < BUTTON_MAP_SIZE; i++)
+        saveData.buttonMap[i] = buttonMap[i].buttonOfAction;
+    saveData.lastRankPlus1 = lastRankPlus1;
+    saveData.lifeSetting = lifeSetting;
+    fwrite(&saveData, sizeof saveData, 1, file);
+    fclose(file);
+}

@@ -1,5 +1,7 @@
 #include "graphics/device.h"
 
+#include "graphics/draw_target.h"
+
 ScreenSettings Screen;
 
 // Stand-ins until the Direct3D device and the software screens exist: the
@@ -20,6 +22,7 @@ int InitGraphics()
 
 int TerminateGraphics()
 {
+    FreeDisplayModes();
     Screen.started = 0;
     Screen.hardware = 0;
     return 0;

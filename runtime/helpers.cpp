@@ -220,6 +220,21 @@ static bool IsSeparator(char c)
     return c == '\\' || c == '/';
 }
 
+// Index of the last single-byte separator (or colon, when asked) in the first
+// length bytes of text, or -1. The text is walked from its start so that a
+// trail byte equal to a separator is never taken for one.
+static int LastBoundary(const char* text, int length, bool colon)
+{
+    int last = -1;
+    for (int i = 0; i < length;) {
+        int bytes = CharBytes(text + i);
+        if (bytes == 1 && (IsSeparator(text[i]) || (colon && text[i] == ':')))
+            last = i;
+        i += bytes;
+    }
+    return last;
+}
+
 namespace {
 
 // A bounded output text; a write that does not fit marks it failed.
@@ -247,9 +262,7 @@ struct PathText {
     // stays); with neither, the whole text goes, never further back.
     void DropLastComponent()
     {
-        int i = length - 1;
-        while (i >= 0 && !IsSeparator(text[i]) && text[i] != ':')
-            i--;
+        int i = LastBoundary(text, length, true);
         if (i < 0)
             length = 0;
         else
@@ -293,7 +306,7 @@ int MakeFullPath(const char* path, char* out, const char* base)
             p++;
     } else {
         int n = (int)strlen(base);
-        if (n > 0 && IsSeparator(base[n - 1]) && !(n >= 2 && IsMultiByteLead(base + n - 2, CurrentCharSet())))
+        if (n > 0 && LastBoundary(base, n, false) == n - 1)
             n--;
         result.Set(base, n);
     }

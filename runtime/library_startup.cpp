@@ -16,10 +16,12 @@
 #include "movie/movie_services.h"
 #include "runtime/file/archive_files.h"
 #include "runtime/file/stream.h"
+#include "runtime/helpers.h"
 #include "runtime/input.h"
 #include "runtime/library_lock.h"
 #include "runtime/log.h"
 #include "runtime/main_window.h"
+#include "runtime/memory.h"
 #include "runtime/message_pump.h"
 #include "runtime/network.h"
 #include "runtime/screen_print.h"
@@ -157,7 +159,11 @@ int StartLibrarySystem()
     InitYuvTables();
     TerminateArchives();
     SetStreamFunctions(nullptr);
-    StreamFunctions.getCurrentDir(k.startDirectory);
+    // The operation may write up to 260 characters; the start directory
+    // keeps 256 bytes.
+    char directory[FULL_PATH_SIZE + 4] = {};
+    StreamFunctions.getCurrentDir(directory);
+    CopyLimited(k.startDirectory, directory, sizeof k.startDirectory);
     StartLogFile();
 
     int requestedDepth = Screen.depth ? Screen.depth : 16;
@@ -263,6 +269,22 @@ static void ReportMemory()
     w.freePhysicalMemory = available;
 }
 
+// A window start that fails after switching the screen saver off and raising
+// the timer resolution gives both back (and its class, so that a later start
+// can register it again): no window exists, so the window's end never runs.
+static int FailWindowStart()
+{
+    SystemLiveState& w = SystemState.live;
+    RestoreScreenSaver();
+    if (w.timerPeriod) {
+        timeEndPeriod(w.timerPeriod);
+        w.timerPeriod = 0;
+    }
+    UnregisterClassA(SystemState.settings.windowClassName, w.instance);
+    w.quit = 1;
+    return -1;
+}
+
 int CreateMainWindow()
 {
     ResetLiveSystemState();
@@ -301,20 +323,20 @@ int CreateMainWindow()
     WriteLog("ソフトの二重起動検査... ");
     if (FindWindowA(s.windowClassName, nullptr)) {
         WriteLog("二重起動されています、ソフトを終了します\n");
-        w.quit = 1;
-        return -1;
+        return FailWindowStart();
     }
     WriteLog("二重起動はされていませんでした\n");
 
     w.creating = 1;
     if (CreateMainWindowObject() == -1) {
         w.creating = 0;
-        w.quit = 1;
-        return -1;
+        return FailWindowStart();
     }
 
-    if (!s.windowTitle[0])
+    if (!s.windowTitle[0]) {
         CopyLimited(s.windowTitle, "Vexil", sizeof s.windowTitle);
+        SetWindowTextA(w.window, s.windowTitle);
+    }
 
     ShowWindow(w.window, SW_SHOW);
     UpdateWindow(w.window);
@@ -382,7 +404,7 @@ int EndLibrarySystem()
         StreamFunctions.setCurrentDir(k.startDirectory);
 
     TerminateArchives();
-    // DumpAllocations comes with the tracked allocator.
+    DumpAllocations();
 
     if (k.dwmModule) {
         FreeLibrary(k.dwmModule);
@@ -395,10 +417,24 @@ int EndLibrarySystem()
 // ---------------------------------------------------------------------------
 // Fatal exit
 
+static volatile LONG fatalExitRunning;
+
 void FatalErrorExit(const char* text)
 {
     WriteLog(text);
     WriteLog("\n");
+    const SystemLiveState& w = SystemState.live;
+    const bool mainThread = w.mainThreadId == 0 || GetCurrentThreadId() == w.mainThreadId;
+    // The shut-down pumps the main window's messages and stops the library's
+    // threads, so it can only run on the main thread, and only once: another
+    // thread (or a fatal error met during the shut-down itself) ends the
+    // process at once, giving back only the screen saver setting, which
+    // would otherwise outlive the process.
+    if (!mainThread || InterlockedExchange(&fatalExitRunning, 1) != 0) {
+        if (w.window)
+            RestoreScreenSaver();
+        ExitProcess((UINT)-1);
+    }
     EndLibrarySystem();
     DestroyLibraryLock();
     ExitProcess((UINT)-1);

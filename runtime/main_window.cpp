@@ -4,11 +4,14 @@
 
 #include <mmsystem.h>
 #include <winnls32.h>
+#include <string.h>
 
 #include "audio/sound_services.h"
 #include "graphics/device.h"
 #include "graphics/device_reset.h"
+#include "graphics/draw_state.h"
 #include "graphics/draw_target.h"
+#include "graphics/mask_screen.h"
 #include "movie/movie_services.h"
 #include "runtime/input.h"
 #include "runtime/log.h"
@@ -24,6 +27,10 @@ static const DWORD FullScreenStyle = WS_POPUP;
 static const DWORD FullScreenExStyle = WS_EX_TOPMOST;
 
 static const UINT SocketMessage = 0x505;
+// Two private messages whose flags are kept for the input layer (wParam 1 sets,
+// anything else clears).
+static const UINT PrivateFlagMessageA = 0x46F;
+static const UINT PrivateFlagMessageB = 0x470;
 
 // Client size of the window: the requested screen size times the window scale.
 static void ScaledClientSize(int* width, int* height)
@@ -107,6 +114,8 @@ static void OnActivate(WPARAM wParam)
         return;
 
     if (w.active) {
+        if (s.imeUse && GetImeOpenState())
+            RequestImeReenable();
         if (!s.windowMode) {
             if (SystemState.kept.initialised) {
                 if (HIWORD(wParam) == 0)
@@ -287,6 +296,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case SocketMessage:
         return OnSocketMessage(wParam, lParam);
+    case PrivateFlagMessageA:
+        w.privateFlagA = wParam == 1;
+        break;
+    case PrivateFlagMessageB:
+        w.privateFlagB = wParam == 1;
+        break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -305,7 +320,7 @@ int ApplyWindowStyle()
         SetRect(&w.clientRect, 0, 0, screenW, screenH);
         ShowWindow(w.window, SW_SHOW);
         UpdateWindow(w.window);
-        SetWindowPos(w.window, HWND_TOPMOST, 0, 0, screenW, screenH, SWP_NOREDRAW);
+        SetWindowPos(w.window, HWND_TOPMOST, 0, 0, screenW, screenH, SWP_NOREDRAW | SWP_FRAMECHANGED);
         UpdateCursorVisibility(0);
     } else {
         WriteLog("ウインドウスタイルをウインドウモード用に変更します... ");
@@ -319,7 +334,7 @@ int ApplyWindowStyle()
         int x = (w.desktopWidth - outerW) / 2 + rc.left;
         int y = (w.desktopHeight - outerH) / 2 + rc.top;
         SetWindowPos(w.window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-        SetWindowPos(w.window, nullptr, x, y, outerW, outerH, SWP_NOZORDER);
+        SetWindowPos(w.window, nullptr, x, y, outerW, outerH, SWP_NOZORDER | SWP_FRAMECHANGED);
         RECT client;
         GetClientRect(w.window, &client);
         POINT origin = {0, 0};
@@ -371,6 +386,16 @@ int OnWindowMoved(LPARAM lParam)
     int width = w.clientRect.right - w.clientRect.left;
     int height = w.clientRect.bottom - w.clientRect.top;
     SetRect(&w.clientRect, x, y, x + width, y + height);
+    // Drawing straight to the front screen follows the window: select the
+    // render target again and re-apply the draw area.
+    if (GetDrawTarget() == DRAW_TARGET_FRONT) {
+        int mask = GetMaskDrawing();
+        SetMaskDrawing(0);
+        SetMaskDrawing(mask);
+        RECT area;
+        GetRequestedClipArea(&area);
+        SetClipArea(area.left, area.top, area.right, area.bottom);
+    }
     return 0;
 }
 
@@ -436,14 +461,26 @@ int GetWindowClientScreenRect(RECT* rect)
     return 0;
 }
 
+// The screen saver goes back to what it was before the window started, not
+// simply on.
+int RestoreScreenSaver()
+{
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, SystemState.live.screenSaverWasActive, nullptr,
+                          SPIF_SENDCHANGE);
+    // Reading it back completes the change before a process that exits
+    // right after (the fatal exit) takes it down.
+    BOOL active;
+    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0);
+    return 0;
+}
+
 int DestroyMainWindow()
 {
     SystemLiveState& w = SystemState.live;
     if (!w.window)
         return 0;
 
-    // The screen saver goes back to what it was before the window started.
-    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, w.screenSaverWasActive, nullptr, SPIF_SENDCHANGE);
+    RestoreScreenSaver();
     WINNLSEnableIME(w.window, TRUE);
 
     w.cursorShownSetting = 1;
@@ -468,6 +505,18 @@ int DestroyMainWindow()
     return 0;
 }
 
+// Longest wait for the display-change notice of a window-mode switch.
+static const DWORD DisplayChangeWaitMs = 2000;
+
+static DEVMODEA CurrentDisplayMode()
+{
+    DEVMODEA mode;
+    memset(&mode, 0, sizeof mode);
+    mode.dmSize = sizeof mode;
+    EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode);
+    return mode;
+}
+
 int ChangeWindowMode(int flag)
 {
     SystemLiveState& w = SystemState.live;
@@ -482,15 +531,19 @@ int ChangeWindowMode(int flag)
         return 0;
 
     w.modeChanging = 1;
+    DEVMODEA before = CurrentDisplayMode();
     ApplyWindowStyle();
     int result = SwitchScreenMode(-1, -1, -1, 1, -1);
-    // A switch that changes no display mode sends no WM_DISPLAYCHANGE; the
-    // wait then ends with the next pass that finds the queue empty.
-    while (RunMessagePump() == 0 && !w.displayChangeSeen) {
-        MSG msg;
-        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
-            break;
-    }
+    // Only a switch that changed the display mode sends WM_DISPLAYCHANGE
+    // (one to a full-screen mode equal to the desktop's sends none), and the
+    // wait for it is bounded so that a lost notice cannot hang the program.
+    DEVMODEA after = CurrentDisplayMode();
+    bool changed = before.dmPelsWidth != after.dmPelsWidth || before.dmPelsHeight != after.dmPelsHeight ||
+                   before.dmBitsPerPel != after.dmBitsPerPel ||
+                   before.dmDisplayFrequency != after.dmDisplayFrequency;
+    const DWORD start = timeGetTime();
+    while (RunMessagePump() == 0 && changed && !w.displayChangeSeen && timeGetTime() - start < DisplayChangeWaitMs)
+        Sleep(1);
     w.modeChanging = 0;
     return result;
 }

@@ -8,6 +8,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // Registers the class and creates the window (window start step); 0 or -1.
 int CreateMainWindowObject();
 int DestroyMainWindow();
+// Puts the screen saver setting back to what the window start found.
+int RestoreScreenSaver();
 int ApplyWindowStyle();
 int UpdateWindowSize();
 int OnWindowMoved(LPARAM lParam);

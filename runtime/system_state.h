@@ -68,8 +68,9 @@ struct SystemLiveState {
     int desktopWidth, desktopHeight, desktopColorBits;
     LARGE_INTEGER counterFrequency;
     int counterPresent;
-    UINT timerPeriod;
-    BOOL screenSaverWasActive;   // the screen saver setting found at window start            // multimedia-timer resolution raised at window start
+    UINT timerPeriod;            // multimedia-timer resolution raised at window start
+    BOOL screenSaverWasActive;   // the screen saver setting found at window start
+    int privateFlagA, privateFlagB;  // flags of the private messages 0x46F and 0x470
     uint64_t totalPhysicalMemory, freePhysicalMemory;
     int logIndent;
     int logMidLine;

@@ -11,3 +11,5 @@ LRESULT OnImeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(window, message, wParam, lParam);
 }
 int PushControlKey(int) { return 0; }
+int GetImeOpenState() { return 0; }
+int RequestImeReenable() { return 0; }

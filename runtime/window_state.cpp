@@ -72,5 +72,24 @@ int AutoShowMenu()
     return 0;
 }
 
+// No menu bar, tool bar, layered window or inactive-window image is ever
+// made, and the mouse-click log and dropped files stay off.
+int CollectMenuItems() { return 0; }
+const MenuItemRecord* GetMenuItemRecord(int) { return nullptr; }
+int GetMenuItemText(int, char* text)
+{
+    if (text)
+        text[0] = 0;
+    return -1;
+}
+int IsMenuShown() { return 0; }
+int SetMenuVisible(int) { return 0; }
+int FindToolBarButton(int) { return -1; }
+int GetToolBarHeight() { return 0; }
+int ClearToolBarButtons() { return 0; }
+int UpdateLayeredWindowFromScreen(const RasterImage*, int, int) { return 0; }
+int DrawInactiveWindowImage() { return -1; }
+int RecordMouseClick(int, int, int) { return 0; }
+
 // The window accepts no dropped files, so the list is always empty.
 int FreeDroppedFiles() { return 0; }

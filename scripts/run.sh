@@ -1,14 +1,55 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the game under Wine from a data directory, on the
 # user's display (or a virtual one when there is none).
-#   scripts/run.sh [data-dir]      (default: the demo data set in the build tree)
+#   scripts/run.sh [--packed] [data-dir]
+# The default data directory is the demo data set in the build tree, generated
+# when missing or older than its generator. With --packed the game runs on the
+# data directory's "img" and "sound" packed into "img.ukx" and "sound.ukx" by
+# the packer, in a directory of their own under build/packed-data.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VEXIL_BUILD:-$root/build}
+packed=0
+if [ "${1:-}" = "--packed" ]; then
+  packed=1
+  shift
+fi
 "$root/scripts/setup.sh" "$build"
 "$root/scripts/build.sh" "$build"
-data=${1:-$build/demo-data}
+if [ $# -ge 1 ]; then
+  data=$1
+else
+  data=$build/demo-data
+  if [ ! -f "$data/stamp" ] || [ "$root/tools/make_demo_data.py" -nt "$data/stamp" ]; then
+    echo "[run] generating the demo data set in $data"
+    rm -rf "$data"
+    python3 "$root/tools/make_demo_data.py" "$data"
+    touch "$data/stamp"
+  fi
+fi
 mkdir -p "$data"
 data=$(cd "$data" && pwd)
-cd "$data"
-exec "$root/scripts/with-wine.sh" "$build" wine "$build/game.exe"
+
+if [ $packed = 0 ]; then
+  cd "$data"
+  exec "$root/scripts/with-wine.sh" "$build" wine "$build/game.exe"
+fi
+
+# Packed: the archives are made afresh each run; the settings file stays.
+out=$build/packed-data/$(basename "$data")
+mkdir -p "$out"
+rm -f "$out"/*.ukx
+dirs=()
+for d in img sound; do
+  [ -d "$data/$d" ] && dirs+=("$d")
+done
+[ ${#dirs[@]} -gt 0 ] || { echo "run.sh: $data has no img or sound directory" >&2; exit 1; }
+echo "[run] packing ${dirs[*]} of $data into $out"
+cd "$out"
+exec "$root/scripts/with-wine.sh" "$build" sh -c '
+  build=$1 data=$2; shift 2
+  for d in "$@"; do
+    wine "$build/packer.exe" -k KOWR "Z:$data/$d" "$d.ukx" || exit 1
+  done
+  exec wine "$build/game.exe"
+' run "$build" "$data" "${dirs[@]}"

@@ -1,0 +1,13 @@
+#include "graphics/mask_screen.h"
+
+// Stand-in until the mask screen is built: no mask buffer ever exists, so a
+// request is only remembered.
+static int requested;
+
+int SetMaskDrawing(int flag)
+{
+    requested = flag;
+    return -1;
+}
+
+int GetMaskDrawing() { return requested; }

@@ -1,0 +1,47 @@
+#include "tests/image/image_fixtures.h"
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "image/image_loader.h"
+#include "runtime/file/stream.h"
+#include "tests/support/test_support.h"
+
+std::string FixturePath(const char* name)
+{
+    return std::string(TestArg(1)) + "/" + name;
+}
+
+std::vector<uint8_t> ReadFixture(const char* name)
+{
+    std::vector<uint8_t> data;
+    FILE* f = fopen(FixturePath(name).c_str(), "rb");
+    EXPECT_NE(nullptr, f) << FixturePath(name);
+    if (!f)
+        return data;
+    int c;
+    while ((c = fgetc(f)) != EOF)
+        data.push_back((uint8_t)c);
+    fclose(f);
+    return data;
+}
+
+int DecodeBlock(const std::vector<uint8_t>& data, RasterImage* image, ImageDecoder decoder)
+{
+    StreamDescriptor stream;
+    stream.ops = *GetMemoryStreamFunctions();
+    stream.handle = OpenMemoryStream(data.empty() ? "" : (const void*)data.data(), (int)data.size());
+    memset(image, 0, sizeof *image);
+    int result = decoder ? decoder(&stream, image) : LoadImageFromStream(&stream, image);
+    stream.ops.close(stream.handle);
+    return result;
+}
+
+int64_t PixelColour(RasterImage* image, int x, int y)
+{
+    uint32_t r, g, b;
+    if (GetRasterImagePixel(image, x, y, &r, &g, &b, nullptr) != 0)
+        return -1;
+    return r << 16 | g << 8 | b;
+}

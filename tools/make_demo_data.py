@@ -1,0 +1,441 @@
+#!/usr/bin/env python3
+"""Writes the demo data set's tables: the comma-separated files under "img/"
+that the game reads (animations, block animation, power-up slots, and per area
+the block layout, the enemy spawn list and the item list), for the five areas
+and their five boss arenas.
+
+    tools/make_demo_data.py OUT_DIR
+
+The tables describe every actor and block the game can meet, so that it can be
+played from the first area to the ending. The images and sounds come later;
+the sizes they must have are kept here (image sizes of every animation row and
+block type) for the steps that draw them.
+"""
+import os
+import sys
+
+# ---------------------------------------------------------------------------
+# Geometry shared by all areas
+
+SCREEN_W, SCREEN_H = 1280, 720
+FLOOR_TOP = 608          # the ground's walking surface (the HUD starts at 672)
+FLOOR_CELLS_H = 16       # 128 pixels deep, so nothing falls through it
+TILE = 64                # floor, wall and stair pieces are 64 x 64
+CELL = 8                 # block sizes are given in 8-pixel cells
+DOOR_W, DOOR_H = 64, 96  # the boss door (effect 12)
+
+# Per area (0 to 4): restart scrolls by checkpoint, scroll limits, start line,
+# boss door and entrance height, as the area start uses them.
+AREAS = [
+    dict(restart=[767, 16383], scroll_min=750, scroll_max=24928, start_line=8576,
+         gate=(26080, 192), entrance_y=320),
+    dict(restart=[553, 15499], scroll_min=552, scroll_max=24990, start_line=9024,
+         gate=(26080, 192), entrance_y=512),
+    dict(restart=[767, 16159], scroll_min=750, scroll_max=26912, start_line=9184,
+         gate=(27808, 128), entrance_y=320),
+    dict(restart=[767, 16479], scroll_min=750, scroll_max=25728, start_line=8832,
+         gate=(26560, 544), entrance_y=320),
+    dict(restart=[767, 17311, 27647], scroll_min=750, scroll_max=37824, start_line=10080,
+         gate=(38816, 512), entrance_y=64),
+]
+ARENA_SCROLL = 767       # the scroll of every boss arena (areas 5 to 9)
+PLAYER_SCREEN_X = 562    # where the player appears on the screen
+
+# ---------------------------------------------------------------------------
+# Block types (BlockAnime.csv): types 0 to 74 are all defined, one after the
+# other, because the image loader takes sizes only up to the first undefined
+# type. Each entry: image size, frames, ticks per frame, solid.
+
+BLOCK_TYPE_COUNT = 75
+T_TILE = 0              # the area select's background tile
+T_CONVEYOR = 10
+T_PLACED = 14           # blocks placed by effect 15
+T_FLOOR = 20            # + area: the ground of each field
+T_WALL = 25             # + area: walls, steps and stairs of each field
+T_ARENA_FLOOR = 30      # + area: the ground of each boss arena
+T_ARENA_WALL = 35       # + area: the arena walls
+T_PLATFORM = 40         # + area: floating platforms, 128 x 16
+T_PROLOGUE = 55         # every block looks like this before the start line
+T_NEAR_OFF, T_NEAR_ON = 73, 74
+
+
+def block_types():
+    types = {}
+    for t in range(BLOCK_TYPE_COUNT):
+        types[t] = dict(image=(32, 32), frames=1, ticks=30, solid=1, look='filler')
+    types[T_TILE].update(look='tile')
+    types[T_CONVEYOR].update(image=(64, 64), frames=2, ticks=6, look='conveyor')
+    types[T_PLACED].update(look='placed')
+    for a in range(5):
+        types[T_FLOOR + a].update(image=(64, 64), look='floor%d' % a)
+        types[T_WALL + a].update(image=(64, 64), look='wall%d' % a)
+        types[T_ARENA_FLOOR + a].update(image=(64, 64), look='arenafloor%d' % a)
+        types[T_ARENA_WALL + a].update(image=(64, 64), look='arenawall%d' % a)
+        types[T_PLATFORM + a].update(image=(128, 16), look='platform%d' % a)
+    types[T_PROLOGUE].update(image=(64, 64), look='prologue')
+    types[T_NEAR_OFF].update(image=(64, 64), look='near-off')
+    types[T_NEAR_ON].update(image=(64, 64), frames=2, ticks=10, look='near-on')
+    return types
+
+
+BLOCK_TYPES = block_types()
+
+# ---------------------------------------------------------------------------
+# Animation sets: (kind, id) -> rows; a row is None when the set has no such
+# row. Kinds: 1 player, 2 enemy, 3 boss, 4 effect, 5 item, 6 system effect.
+
+
+def row(frames, box, move=(0, 0), hp=1, hurts=0, hittable=0, gravity=0.0, solid=0,
+        ticks=8, image=None):
+    return dict(frames=frames, ticks=ticks, box=box, image=image or box, move=move, hp=hp,
+                hurts=hurts, hittable=hittable, gravity=gravity, solid=solid)
+
+
+def rows(count, **table):
+    """A set of `count` rows, all None but those given as r<N>=row(...)."""
+    out = [None] * count
+    for key, value in table.items():
+        out[int(key[1:])] = value
+    return out
+
+
+def enemy(box, move=(0, 0), hp=2, gravity=1.0, solid=1, frames=2):
+    return row(frames, box, move, hp=hp, hurts=1, hittable=1, gravity=gravity, solid=solid)
+
+
+def hostile(box, move=(0, 0), gravity=0.0, frames=2, ticks=4):
+    return row(frames, box, move, hurts=1, gravity=gravity, ticks=ticks)
+
+
+def boss(box, gravity=1.0):
+    return row(2, box, hp=40, hurts=1, hittable=1, gravity=gravity, solid=1, ticks=10)
+
+
+PLAYER_BOX = (24, 48)    # the wall rule puts the player 25 pixels off a wall
+PLAYER_IMAGE = (32, 48)
+
+
+def player_row(frames):
+    return row(frames, PLAYER_BOX, move=(4, 0), hp=3, gravity=1.0, solid=1,
+               image=PLAYER_IMAGE)
+
+
+ANIMATIONS = {
+    # The player: rows by state (0 stand, 1 shoot, 2 air, 3 shoot in the air,
+    # 5 walk, 8 hurt); the title shows frames 0 to 6 of row 0 and 0 to 5 of
+    # row 5.
+    (1, 0): rows(9, r0=player_row(7), r1=player_row(2), r2=player_row(2),
+                 r3=player_row(2), r5=player_row(6), r8=player_row(2)),
+
+    # Enemies of the fields.
+    (2, 3): [enemy((32, 48), hp=3)],                       # thrower (effect 10)
+    (2, 4): [enemy((32, 32), move=(1, 0))],                # walker
+    (2, 5): [enemy((32, 32), move=(2, 8))],                # hopper: jumps with 8
+    (2, 7): [enemy((32, 32), move=(2, 0), hp=1, gravity=0.0, solid=0)],  # flyer
+    (2, 12): [enemy((32, 48), hp=3), enemy((32, 48), hp=3)],  # shooter (effect 17)
+    # Enemies the bosses bring.
+    (2, 9): [enemy((24, 24), move=(2, 0), hp=1, solid=0)],    # boss 1's falling stars
+    (2, 29): [enemy((24, 24), move=(2, 0), hp=1, gravity=0.0),
+              enemy((24, 24), move=(2, -3), hp=1, gravity=0.0),
+              enemy((24, 24), move=(2, 3), hp=1, gravity=0.0),
+              enemy((24, 24), move=(6, -2), hp=1, gravity=0.0)],  # boss 3's summons
+    (2, 46): [enemy((32, 32), hp=3, gravity=0.0, solid=0)],   # boss 4's floater
+    (2, 57): [enemy((32, 32), hp=5, gravity=0.0, solid=0)],   # boss 6's body
+
+    # Bosses: 4 (area 0), 2 (area 1), 3 (area 2), 1 (area 3), 5 and 6 (area 4).
+    (3, 1): [boss((64, 96)) for _ in range(5)],
+    (3, 2): [boss((64, 96)) for _ in range(4)],
+    (3, 3): [boss((64, 96))],
+    (3, 4): [boss((96, 96))],
+    (3, 5): [boss((96, 80), gravity=0.0)],
+    (3, 6): [boss((96, 80), gravity=0.0)],
+
+    # The player's effects.
+    (4, 0): [row(2, (12 + 4 * r, 8 + 2 * r), move=(12, 0), ticks=4) for r in range(6)],  # shots
+    (4, 11): [row(4, (16, 16), ticks=4), row(4, (16, 16), gravity=0.2, ticks=4)],  # spheres
+    (4, 12): [row(2, (DOOR_W, DOOR_H), ticks=15)],           # the boss door
+    (4, 14): [row(2, (32, 32))],                             # the companion
+    (4, 48): [row(4, (32, 32), ticks=6)],                    # the entrance gatherer
+    (4, 49): [row(2, (16, 16), move=(8, 0), ticks=4)],       # the homing shot
+    (4, 50): [row(1, (32, 32), move=(16, 0))],               # the start-line marker
+    (4, 52): [row(2, PLAYER_BOX, ticks=3)],                  # the walking shot's flash
+    (4, 53): [row(1, (8, 8))],                               # the install flash
+
+    # Enemy and boss shots.
+    (4, 10): [hostile((16, 16), move=(5, -6), gravity=0.5)],
+    (4, 17): [hostile((16, 16), move=(6, 0))],
+    (4, 18): [hostile((32, 32), move=(6, 2))],
+    (4, 23): [hostile((16, 16), move=(8, -4), gravity=0.3), hostile((16, 16), move=(8, 0))],
+    (4, 24): [hostile((16, 16), move=(0, -8), gravity=1.0), hostile((16, 16), gravity=1.0)],
+    (4, 25): [hostile((32, 32))],
+    (4, 26): [hostile((32, 32))],
+    (4, 31): [hostile((16, 16))],
+    (4, 32): [row(2, (48, 48))],                             # freezes, does not hurt
+    (4, 33): [hostile((16, 16)) for _ in range(3)],
+    (4, 38): [hostile((24, 8), move=(9, 0))],
+    (4, 39): [hostile((24, 24)) for _ in range(5)],
+    (4, 40): [hostile((24, 24), move=(3, 0))],
+    (4, 41): [hostile((24, 24), move=(3, 0))],
+    (4, 42): [row(2, (64, 32))],                             # the rain cloud
+    (4, 43): [hostile((8, 16), gravity=0.6)],
+    (4, 44): [hostile((16, 16))],
+    (4, 45): [hostile((16, 16), move=(7, 0))],
+    (4, 46): [hostile((16, 16)), hostile((16, 16))],
+    (4, 47): [hostile((24, 24), gravity=1.0), hostile((24, 24), move=(6, 0), gravity=1.0)],
+
+    # Items: 0 the chest that releases a key, 1 the key.
+    (5, 0): [row(1, (32, 32), gravity=1.0)],
+    (5, 1): [row(2, (24, 24), gravity=1.0)],
+
+    # System effects: 0 the key pop-up (rows 0 to 2), 1 its arrival mark,
+    # 2 the empty-sphere marker.
+    (6, 0): [row(2, (48, 48)) for _ in range(3)],
+    (6, 1): [row(2, (64, 32))],
+    (6, 2): [row(2, (32, 16))],
+}
+
+ANIM_PATHS = {
+    1: ('img/chara/player/Player%dAnime.csv', 'img/chara/player/player%02d_%02d_%02d.bmp'),
+    2: ('img/chara/enemy/Enemy%02dAnime.csv', 'img/chara/enemy/enemy%02d_%02d_%02d.bmp'),
+    3: ('img/chara/boss/Boss%02dAnime.csv', 'img/chara/boss/boss%02d_%02d_%02d.bmp'),
+    4: ('img/effect/Effect%02dAnime.csv', 'img/effect/effect%02d_%02d_%02d.bmp'),
+    5: ('img/item/Item%02dAnime.csv', 'img/item/item%02d_%02d_%02d.bmp'),
+    6: ('img/systemeffect/systemeffect%02dAnime.csv',
+         'img/systemeffect/systemeffect%02d_%02d_%02d.bmp'),
+}
+
+# ---------------------------------------------------------------------------
+# Power-up slots: (cost, levels, name) by row; option 0 only. The bar's boxes
+# are as wide as the costs: rows 0 to 3 fill the 280-pixel gauge, row 4 (the
+# companion) adds 70. Row 0 can be bought 7 times and rows 1 to 3 five times
+# (the key pop-ups unlock levels 1 to 6 and 1 to 4); the level after the last
+# gets a cost too, as the bar reads it.
+
+SLOTS = [
+    (40, 8, 'Speed Up'),
+    (60, 6, 'Jump Up'),
+    (80, 6, 'Shot Up'),
+    (100, 6, 'Shot Level Up'),
+    (70, 2, 'Option'),
+    (0, 1, 'Front Attack'),
+]
+
+# ---------------------------------------------------------------------------
+# Writing
+
+
+def write_text(root, relative, lines):
+    path = os.path.join(root, *relative.split('/'))
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, 'wb') as f:
+        f.write(''.join(line + '\r\n' for line in lines).encode('ascii'))
+
+
+def fmt_float(value):
+    text = ('%.3f' % value).rstrip('0')
+    return text + '0' if text.endswith('.') else text
+
+
+def anim_lines(kind, ident, set_rows):
+    lines = ['name,id,ticks,offsetX,offsetY,width,height,moveX,moveY,hp,hurts,hittable,'
+             'gravity,solid,row,frame,imageW,imageH,reserved',
+             '# demo data: kind %d id %d' % (kind, ident)]
+    for r, spec in enumerate(set_rows):
+        if r > 0:
+            lines.append('//row %d' % r)
+        if spec is None:
+            continue
+        w, h = spec['box']
+        iw, ih = spec['image']
+        for f in range(spec['frames']):
+            lines.append(','.join(str(v) for v in [
+                'k%d_%d' % (kind, ident), ident, spec['ticks'], (iw - w) // 2, ih - h, w, h,
+                spec['move'][0], spec['move'][1], spec['hp'], spec['hurts'], spec['hittable'],
+                fmt_float(spec['gravity']), spec['solid'], r, f, iw, ih, 0]))
+    return lines
+
+
+def write_animations(root):
+    for (kind, ident), set_rows in sorted(ANIMATIONS.items()):
+        pattern = ANIM_PATHS[kind][0]
+        write_text(root, pattern % ident, anim_lines(kind, ident, set_rows))
+
+
+def write_block_anime(root):
+    lines = ['type,frame,ticks,offsetX,offsetY,reserved,solid', '# demo data']
+    for t in range(BLOCK_TYPE_COUNT):
+        spec = BLOCK_TYPES[t]
+        if t > 0:
+            lines.append('//type %d %s' % (t, spec['look']))
+        for f in range(spec['frames']):
+            lines.append('%d,%d,%d,0,0,0,%d' % (t, f, spec['ticks'], spec['solid']))
+    write_text(root, 'img/block/BlockAnime.csv', lines)
+
+
+def write_slots(root):
+    lines = ['row,option,level,cost,name,reserved', '# demo data']
+    for r, (cost, levels, name) in enumerate(SLOTS):
+        for level in range(levels):
+            lines.append('%d,0,%d,%d,%s,0' % (r, level, cost, name))
+    write_text(root, 'img/slotsetting/Slot/Slot.csv', lines)
+
+
+class Layout:
+    """One area's blocks, enemies and items, in world coordinates."""
+
+    def __init__(self):
+        self.blocks = []     # (x, y, type, width cells, height cells, belt speed)
+        self.enemies = []    # (x, y, subtype, facing, drops, group, rearm)
+        self.items = []      # (x, y, subtype, facing, flag index)
+
+    def block(self, x, y, btype, w, h, belt=0):
+        self.blocks.append((x, y, btype, w // CELL, h // CELL, belt))
+
+    def column(self, x, top, bottom, btype):
+        """A column of 64 x 64 pieces from `top` down to `bottom`."""
+        y = top
+        while y < bottom:
+            self.block(x, y, btype, TILE, min(TILE, bottom - y))
+            y += TILE
+
+    def free(self, x, y, w, h):
+        """Whether a box at (x, y) overlaps no block."""
+        for bx, by, _, bw, bh, _ in self.blocks:
+            if bx < x + w and x < bx + bw * CELL and by < y + h and y < by + bh * CELL:
+                return False
+        return True
+
+    def place(self, x, y, box):
+        """The first x from `x` on, in steps of 64, where the box is clear."""
+        while not self.free(x, y, box[0], box[1]):
+            x += TILE
+        return x
+
+    def floor(self, x0, x1, btype):
+        for x in range(x0, x1, TILE):
+            self.block(x, FLOOR_TOP, btype, TILE, FLOOR_CELLS_H * CELL)
+
+
+def field_layout(a):
+    area = AREAS[a]
+    lay = Layout()
+    lo = (area['scroll_min'] - 128) // TILE * TILE
+    hi = area['scroll_max'] + SCREEN_W + 128
+    floor, wall, platform = T_FLOOR + a, T_WALL + a, T_PLATFORM + a
+
+    # Ground over the whole scroll range, with a conveyor stretch in area 2.
+    conveyor = range(12032, 12032 + 8 * TILE) if a == 2 else range(0)
+    for x in range(lo, hi, TILE):
+        if x in conveyor:
+            lay.block(x, FLOOR_TOP, T_CONVEYOR, TILE, FLOOR_CELLS_H * CELL, belt=2)
+        else:
+            lay.block(x, FLOOR_TOP, floor, TILE, FLOOR_CELLS_H * CELL)
+    # Walls beyond both ends of the scroll, too high to jump over.
+    lay.column(area['scroll_min'] - TILE, -256, FLOOR_TOP, wall)
+    lay.column(area['scroll_max'] + SCREEN_W, -256, FLOOR_TOP, wall)
+
+    # Along the way: single steps to jump and platforms above them, kept
+    # clear of the places where the player appears.
+    spawn_points = [s + PLAYER_SCREEN_X for s in area['restart']]
+    gate_x, gate_y = area['gate']
+    x = area['restart'][0] + 1600
+    n = 0
+    while x < gate_x - 1600:
+        if all(abs(x - p) > 900 for p in spawn_points) and x not in conveyor:
+            if n % 3 == 0:
+                lay.block(x, FLOOR_TOP - TILE, wall, TILE, TILE)
+            elif n % 3 == 1:
+                lay.block(x, 480, platform, 128, 16)
+            else:
+                lay.block(x, 480, platform, 128, 16)
+                lay.block(x + 256, 400, platform, 128, 16)
+        x += 1024
+        n += 1
+
+    # Stairs up to a landing under the boss door, when the door is above the
+    # ground.
+    landing = gate_y + DOOR_H
+    if landing < FLOOR_TOP:
+        lay.column(gate_x - TILE, landing, FLOOR_TOP, wall)
+        lay.column(gate_x, landing, FLOOR_TOP, wall)
+        top, sx = landing + TILE, gate_x - 2 * TILE
+        while top < FLOOR_TOP:
+            lay.column(sx, top, FLOOR_TOP, wall)
+            top += TILE
+            sx -= TILE
+
+    # Enemies: which kinds each area has, one every 1100 pixels or so; now and
+    # then two come as a group.
+    kinds = [[4, 5], [4, 5, 7], [3, 4, 7, 12], [3, 5, 7, 12], [3, 4, 5, 7, 12]][a]
+    heights = {3: 560, 4: 576, 5: 576, 7: 540, 12: 560}
+    x = area['restart'][0] + SCREEN_W + 700
+    n = 0
+    group = 0
+    while x < gate_x - 1400:
+        subtype = kinds[n % len(kinds)]
+        drops = 3 + n % 3
+        x = lay.place(x, heights[subtype], ANIMATIONS[(2, subtype)][0]['box'])
+        if n % 7 == 6:
+            group += 1
+            x2 = lay.place(x + 96, heights[4], ANIMATIONS[(2, 4)][0]['box'])
+            lay.enemies.append((x, heights[subtype], subtype, 0, drops, group, 0))
+            lay.enemies.append((x2, heights[4], 4, 0, drops, group, 0))
+        else:
+            lay.enemies.append((x, heights[subtype], subtype, 0, drops, 0, 0))
+        x += 1100 + (n * 137) % 300
+        n += 1
+
+    # Items: chests whose keys unlock slot levels (flag indices 0 and 1 speed,
+    # 2 and 3 jumps, 4 to 6 shots, 7 and 8 shot level, 9 the companion).
+    flags = [[0, 1], [2, 3], [4, 5, 6], [7, 8], [9]][a]
+    span = gate_x - 3000 - (area['restart'][0] + 3000)
+    for i, flag in enumerate(flags):
+        ix = area['restart'][0] + 3000 + span * (i + 1) // (len(flags) + 1)
+        ix = lay.place(ix // TILE * TILE + 16, FLOOR_TOP - 32, ANIMATIONS[(5, 0)][0]['box'])
+        lay.items.append((ix, FLOOR_TOP - 32, 0, 0, flag))
+    return lay
+
+
+def arena_layout(a):
+    lay = Layout()
+    s = ARENA_SCROLL
+    lay.floor((s - 128) // TILE * TILE, s + SCREEN_W + 128, T_ARENA_FLOOR + a)
+    lay.column(s - TILE, -256, FLOOR_TOP, T_ARENA_WALL + a)
+    lay.column(s + SCREEN_W, -256, FLOOR_TOP, T_ARENA_WALL + a)
+    return lay
+
+
+def write_layout(root, area_index, lay):
+    header = ['# demo data: area %d' % area_index]
+    write_text(root, 'img/block/BlockPosition%02d.csv' % area_index,
+               header + ['x,y,type,widthCells,heightCells,reserved,solid,reserved,belt,reserved',
+                         '#'] +
+               ['%d,%d,%d,%d,%d,0,1,0,%d,0' % b for b in lay.blocks])
+    write_text(root, 'img/chara/enemy/EnemyPosition%02d.csv' % area_index,
+               header + ['x,y,subtype,facing,drops,group,rearm', '#'] +
+               ['%d,%d,%d,%d,%d,%d,%d' % e for e in lay.enemies])
+    # The list ends at an item with x 0.
+    write_text(root, 'img/item/ItemPosition%02d.csv' % area_index,
+               header + ['x,y,subtype,facing,flag,reserved,reserved', '#'] +
+               ['%d,%d,%d,%d,%d,0,0' % i for i in lay.items] + ['0,0,0,0,0,0,0'])
+
+
+def write_tables(root):
+    write_animations(root)
+    write_block_anime(root)
+    write_slots(root)
+    for a in range(5):
+        write_layout(root, a, field_layout(a))
+        write_layout(root, a + 5, arena_layout(a))
+
+
+def main(argv):
+    if len(argv) != 2:
+        sys.stderr.write('usage: make_demo_data.py OUT_DIR\n')
+        return 2
+    write_tables(argv[1])
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main(sys.argv))
