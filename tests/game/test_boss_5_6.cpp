@@ -49,9 +49,11 @@ void PlaceSegments()
 {
     for (int k = 0; k < 4; k++)
         PlaceActor(20 + 3 * k, KIND_ENEMY, 57, 84.0f + 50.0f * k, 284.0f + 10.0f * k, 32, 32, 10);
-    // A freed slot that still carries the subtype is no segment.
+    // A freed slot that still carries the subtype is no segment, nor is one
+    // killed earlier in the frame.
     PlaceActor(40, KIND_ENEMY, 57, 0, 0, 32, 32, 10);
     FreeActorSlot(40);
+    PlaceActor(41, KIND_ENEMY, 57, 0, 0, 32, 32, 0);
 }
 
 } // namespace
