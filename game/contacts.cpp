@@ -391,8 +391,9 @@ void DamageActor(int slot, int damage, int dropFlag)
         if (a.subtype == 5)
             bossDefeated = 2;
     }
-    // Only an enemy that came from the list re-arms or retires its entry.
-    bool linked = IsListLink(a.spawnIndex);
+    // Only an enemy that came from the list re-arms or retires its entry; a
+    // slot's other occupants may still carry an old occupant's index.
+    bool linked = a.kind == KIND_ENEMY && IsListLink(a.spawnIndex);
     if (linked) {
         EnemySpawnEntry& entry = spawnList[a.spawnIndex];
         entry.listState = entry.rearm == 1 ? 0 : 2;

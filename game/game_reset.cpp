@@ -55,6 +55,9 @@ static void ResetPlayState()
     Zero(hazardVertexY);
     startCurtainDone = hitFlashTimer = pauseCursor = 0;
     confirmAreaSelect = confirmTitle = confirmQuit = 0;
+    slotBarX = slotBarY = 0;
+    installFlashFrames = installFlashRadius = 0;
+    installFlashShrink = 0.0f;
     Zero(actors);
     beamTipX = beamTipY = waveDrift = 0;
 }

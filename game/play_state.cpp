@@ -38,3 +38,8 @@ int startCurtainDone;
 int hitFlashTimer;
 int pauseCursor;
 int confirmAreaSelect, confirmTitle, confirmQuit;
+
+int slotBarX, slotBarY;
+int installFlashFrames;
+int installFlashRadius;
+float installFlashShrink;

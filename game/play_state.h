@@ -58,3 +58,12 @@ extern int startCurtainDone;
 extern int hitFlashTimer;
 extern int pauseCursor;
 extern int confirmAreaSelect, confirmTitle, confirmQuit;
+
+// The HUD slot bar's anchor (20, 694 once the tables are loaded); the key
+// pop-ups fly to it.
+extern int slotBarX, slotBarY;
+// The install flash: effect 53 keeps these, the play drawing shrinks a ring
+// of radius installFlashRadius - installFlashFrames * installFlashShrink.
+extern int installFlashFrames;
+extern int installFlashRadius;
+extern float installFlashShrink;

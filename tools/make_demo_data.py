@@ -183,6 +183,29 @@ ANIMATIONS = {
     (4, 46): [hostile((16, 16)), hostile((16, 16))],
     (4, 47): [hostile((24, 24), gravity=1.0), hostile((24, 24), move=(6, 0), gravity=1.0)],
 
+    # Shots and clouds the field enemies fire. Rows an effect switches between
+    # (30: 0 to 1) have as many frames, so the drawing's frame count stays in
+    # step.
+    (4, 1): [hostile((16, 16), move=(5, 0))],                # ring speed; aimed ones fly at 4
+    (4, 13): [hostile((16, 16), move=(3, 0))],               # aims after 30 frames
+    (4, 16): [hostile((28, 28), move=(4, 0))],
+    (4, 19): [hostile((16, 16), move=(3, -6), gravity=0.5),  # the three splinters
+              hostile((16, 16), move=(0, -8), gravity=0.5),
+              hostile((16, 16), move=(-3, -6), gravity=0.5)],
+    (4, 20): [row(2, (64, 64), move=(3, 0))],                # the zone: pushes, does not hurt
+    (4, 21): [hostile((16, 16), move=(8, 0))],
+    (4, 22): [hostile((16, 16), move=(6, 0), gravity=1.0)],  # bounces; speed 6 any way
+    (4, 27): [row(1, (56, 28))],                             # the blast that pushes
+    (4, 28): [hostile((16, 16), move=(6, -2)), hostile((16, 16), move=(6, 0)),
+              hostile((16, 16), move=(6, 2))],
+    (4, 29): [hostile((16, 16), move=(6, 3))],               # the arc: column 8 its climb
+    (4, 30): [hostile((16, 16), move=(0, -8), gravity=0.5),
+              hostile((16, 16), gravity=0.5)],
+    (4, 34): [hostile((16, 16))],
+    (4, 35): [row(2, (28, 384), move=(0, -4))],              # the column that pulls down
+    (4, 36): [hostile((16, 16), move=(4, -6), gravity=0.5)],
+    (4, 37): [hostile((8, 8), gravity=1.0)],                 # sparks: the routine lifts them
+
     # Items: 0 the chest that releases a key, 1 the key.
     (5, 0): [row(1, (32, 32), gravity=1.0)],
     (5, 1): [row(2, (24, 24), gravity=1.0)],

@@ -211,6 +211,15 @@ TEST_F(Contacts, EnemiesOutsideTheListTouchNoEntry)
         DamageActor(8, 5, 1);
     }
     EXPECT_EQ(1, spawnList[10].listState);
+
+    // An actor of another kind in a slot that an enemy held keeps that
+    // enemy's index; killing it leaves the entry alone.
+    ResetActorPool();
+    ActorRecord& shot = PlaceShot(8, 100, 100);
+    shot.hitPoints = 1;
+    shot.spawnIndex = 10;
+    DamageActor(8, 999, 0);
+    EXPECT_EQ(1, spawnList[10].listState);
 }
 
 TEST_F(Contacts, BossKillsEndTheMusic)
