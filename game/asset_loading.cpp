@@ -3,6 +3,8 @@
 #include "audio/sound_services.h"
 #include "game/game_state.h"
 
+unsigned int colorWhite;
+
 // Stand-in until tables and images are loaded.
 void LoadGameData() {}
 

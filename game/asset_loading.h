@@ -4,3 +4,6 @@
 void LoadGameData();
 // Stops every music handle.
 void StopAllBgm();
+
+// Colour values made once from red, green and blue.
+extern unsigned int colorWhite;

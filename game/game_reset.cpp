@@ -4,6 +4,8 @@
 
 #include "game/action_input.h"
 #include "game/actor_pool.h"
+#include "game/asset_loading.h"
+#include "game/boss_routines.h"
 #include "game/data_tables.h"
 #include "game/enemy_routines.h"
 #include "game/game_state.h"
@@ -34,6 +36,7 @@ static void ResetSceneState()
     Zero(seHandle);
     loopIndex = lastSpawnSlot = 0;
     areaClearFrame = gameOverFrame = 0;
+    colorWhite = 0;
 }
 
 static void ResetPlayState()
@@ -57,6 +60,7 @@ static void ResetPlayState()
     installFlashFrames = installFlashRadius = 0;
     installFlashShrink = 0.0f;
     Zero(actors);
+    beamTipX = beamTipY = waveDrift = 0;
 }
 
 static void ResetEnemyCounters()

@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include <deque>
+#include <random>
 
 #include "game/game_state.h"
 #include "game/play_state.h"
@@ -19,6 +20,9 @@ std::vector<int> randomRequests;
 std::deque<int> randomScript;
 std::function<void(int)> layoutReader;
 int blocksAdded;
+std::vector<LineCall> lineCalls;
+bool seededRandom;
+std::mt19937 seededGenerator;
 
 } // namespace
 
@@ -30,6 +34,8 @@ int WrapScreenPrintf(const char* format, ...) __asm__("___wrap__Z12ScreenPrintfP
 int WrapClearScreenPrint() __asm__("___wrap__Z16ClearScreenPrintv");
 void WrapReadAreaLayoutCsv(int fileType) __asm__("___wrap__Z17ReadAreaLayoutCsvi");
 void WrapAddPlacedBlock(float x, float y) __asm__("___wrap__Z14AddPlacedBlockff");
+int WrapDrawLineShape(int x1, int y1, int x2, int y2, unsigned int colour, int thickness)
+    __asm__("___wrap__Z13DrawLineShapeiiiiji");
 
 int WrapPlaySoundHandle(int handle, int playType, int fromStart)
 {
@@ -46,8 +52,11 @@ int WrapStopSoundHandle(int handle)
 int WrapGetRandomUpTo(int max)
 {
     randomRequests.push_back(max);
-    if (randomScript.empty())
-        return 0;
+    if (randomScript.empty()) {
+        if (!seededRandom || max <= 0)
+            return 0;
+        return (int)(seededGenerator() % ((uint32_t)max + 1));
+    }
     int value = randomScript.front();
     randomScript.pop_front();
     return value;
@@ -82,6 +91,12 @@ void WrapAddPlacedBlock(float x, float y)
     placedBlocks.push_back({x, y});
 }
 
+int WrapDrawLineShape(int x1, int y1, int x2, int y2, unsigned int colour, int thickness)
+{
+    lineCalls.push_back({x1, y1, x2, y2, colour, thickness});
+    return 0;
+}
+
 void ResetPlayWorld()
 {
     ResetGameGlobals();
@@ -104,6 +119,8 @@ void ResetPlayWorld()
     randomRequests.clear();
     randomScript.clear();
     layoutReader = nullptr;
+    lineCalls.clear();
+    seededRandom = false;
 }
 
 std::vector<SoundCall>& SoundCalls() { return soundCalls; }
@@ -145,6 +162,14 @@ void ScriptRandom(std::initializer_list<int> values)
 {
     randomScript.assign(values.begin(), values.end());
 }
+
+void UseSeededRandom(uint32_t seed)
+{
+    seededRandom = true;
+    seededGenerator.seed(seed);
+}
+
+std::vector<LineCall>& LineCalls() { return lineCalls; }
 
 void SetLayoutReader(std::function<void(int)> reader)
 {

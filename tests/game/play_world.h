@@ -4,6 +4,8 @@
 // the linker's --wrap, so the game code runs unchanged).
 #pragma once
 
+#include <stdint.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,6 +42,9 @@ std::vector<int>& RandomRequests();
 
 // Scripted results of GetRandomUpTo, taken in order; 0 once used up.
 void ScriptRandom(std::initializer_list<int> values);
+// Once the script is used up, results come from a generator with this seed
+// (0 to the bound asked for) instead of 0.
+void UseSeededRandom(uint32_t seed);
 // Called in place of each ReadAreaLayoutCsv(fileType).
 void SetLayoutReader(std::function<void(int)> reader);
 // The same script from a list made at run time (a table of cases).
@@ -55,3 +60,11 @@ ActorRecord& PlaceActor(int slot, int kind, int subtype, float x, float y, float
 BlockRecord& AddBlock(float x1, float y1, float x2, float y2, int type = 1);
 // The slots 8 to 511 holding (kind, subtype).
 std::vector<int> SlotsOf(int kind, int subtype);
+
+// Recorded line draws (DrawLineShape).
+struct LineCall {
+    int x1, y1, x2, y2;
+    unsigned int colour;
+    int thickness;
+};
+std::vector<LineCall>& LineCalls();
