@@ -7,6 +7,7 @@
 #include "game/asset_loading.h"
 #include "game/boss_routines.h"
 #include "game/data_tables.h"
+#include "game/enemy_routines.h"
 #include "game/game_state.h"
 #include "game/play_state.h"
 #include "game/save_data.h"
@@ -62,6 +63,13 @@ static void ResetPlayState()
     beamTipX = beamTipY = waveDrift = 0;
 }
 
+static void ResetEnemyCounters()
+{
+    burstCounter = burstSpeed = pauseCounter = volleyCounter = 0;
+    Zero(linkActive);
+    Zero(linkCounter);
+}
+
 static void ResetTables()
 {
     Zero(animFrames);
@@ -86,6 +94,7 @@ void ResetGameGlobals()
 {
     ResetSceneState();
     ResetPlayState();
+    ResetEnemyCounters();
     ResetTables();
     ResetActionInput();
 }

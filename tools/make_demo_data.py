@@ -133,6 +133,52 @@ ANIMATIONS = {
     (2, 5): [enemy((32, 32), move=(2, 8))],                # hopper: jumps with 8
     (2, 7): [enemy((32, 32), move=(2, 0), hp=1, gravity=0.0, solid=0)],  # flyer
     (2, 12): [enemy((32, 48), hp=3), enemy((32, 48), hp=3)],  # shooter (effect 17)
+    # Rows an enemy switches between have as many frames (enemy() gives 2),
+    # so the drawing's frame count stays in step. Flyers neither fall nor
+    # meet blocks; enemies that end on blocks (13, 18, 20, 25, 48) must not
+    # be solid, or the blocks would hold them off.
+    (2, 10): [enemy((32, 32), hp=2)],                      # turret (effect 16)
+    (2, 11): [enemy((32, 32), move=(2, 0), hp=1, gravity=0.0, solid=0)],  # flyer, swaying up first
+    (2, 13): [enemy((32, 32), move=(2, 0), hp=2, gravity=0.0, solid=0)],  # splits on blocks
+    (2, 14): [enemy((16, 16), move=(3, 0), hp=1, gravity=0.0, solid=0)],  # the splits: aimed
+    (2, 15): [enemy((32, 32), hp=3), enemy((32, 32), move=(8, 0), hp=3)],  # charger
+    (2, 16): [enemy((24, 24), move=(2, 0), hp=1, gravity=0.0, solid=0)],  # homing flyer
+    (2, 17): [enemy((48, 32), move=(1, 0), hp=4, gravity=0.0, solid=0)],  # bomber (enemy 18)
+    (2, 18): [enemy((16, 16), hp=1, solid=0)],             # its bomb (effect 19 on the ground)
+    (2, 19): [enemy((32, 48), hp=4)],                      # launcher (enemy 20)
+    (2, 20): [enemy((24, 12), move=(6, 0), hp=1, gravity=0.0, solid=0)],  # its rocket
+    (2, 21): [enemy((32, 32), move=(1, 0), hp=2, gravity=0.0, solid=0)],  # zone layer (effect 20)
+    (2, 22): [enemy((32, 48), hp=5) for _ in range(3)],    # cannon: idle, aim, fire (effect 21)
+    (2, 23): [enemy((32, 32), hp=2)],                      # jumps when the player comes near
+    (2, 24): [enemy((32, 32), move=(1, 0), hp=3)],         # bursts into effects 22
+    (2, 25): [enemy((32, 32), hp=2, gravity=0.0, solid=0),
+              enemy((32, 32), hp=2, gravity=1.0, solid=0)],  # dropper; becomes 26
+    (2, 26): [enemy((32, 32), move=(1, 0), hp=2)],
+    (2, 27): [enemy((32, 32), hp=4, gravity=0.0, solid=0)],  # the hazard's emitter
+    (2, 28): [enemy((16, 16), hp=1, gravity=0.0, solid=0)],  # its two corners
+    (2, 30): [enemy((32, 32), hp=3)],                      # hop and stamp
+    (2, 33): [enemy((32, 32), hp=3)],                      # blast that pushes (effect 27)
+    (2, 34): [enemy((32, 32), hp=3)],                      # rolls effects 28
+    (2, 35): [enemy((32, 32), hp=3)],                      # arcs (effect 29)
+    (2, 36): [enemy((32, 32), hp=3)],                      # lobs (effect 30)
+    (2, 37): [enemy((48, 48), move=(1, 0), hp=6) for _ in range(3)],  # calls hoppers: walk, jump, call
+    (2, 38): [enemy((32, 32), hp=2)],                      # hops back, then leaps
+    (2, 39): [enemy((32, 32), hp=3), enemy((32, 32), move=(4, -6), hp=5)],  # charges, jumping
+    (2, 40): [enemy((32, 32), hp=3) for _ in range(2)],    # floats, fires (effect 34), recoils
+    (2, 41): [enemy((32, 32), hp=3)],                      # calls the column (effect 35)
+    (2, 42): [enemy((24, 24), hp=2, gravity=0.0, solid=0)],  # pulled toward the player
+    (2, 43): [enemy((32, 32), hp=3)],                      # sparks (effect 36), then leaves
+    (2, 45): [enemy((32, 32), hp=3) for _ in range(3)],    # a cannon once the player is ahead
+    (2, 47): [enemy((32, 32), hp=5)],                      # fountain (enemy 48)
+    (2, 48): [enemy((12, 12), hp=1, solid=0)],             # its drops
+    (2, 49): [enemy((32, 32), move=(2, 0), hp=2, gravity=0.0, solid=0) for _ in range(3)],
+    (2, 50): [enemy((32, 32), move=(2, 0), hp=3)],         # jumps, bursts into a ring (effect 1)
+    (2, 51): [enemy((48, 48), hp=6)],                      # hive (enemy 52)
+    (2, 52): [enemy((16, 16), move=(2, 0), hp=1, gravity=0.0, solid=0)],  # aims (effect 1)
+    (2, 53): [enemy((32, 32), move=(2, 0), hp=3)],         # walks, stops to aim
+    (2, 54): [enemy((32, 32), hp=3) for _ in range(3)],    # turret looking at the player
+    (2, 55): [enemy((32, 32), hp=3) for _ in range(3)],
+    (2, 56): [enemy((48, 32), hp=6, gravity=0.0, solid=0)],  # keeps pace, fires volleys (effect 45)
     # Enemies the bosses bring.
     (2, 9): [enemy((24, 24), move=(2, 0), hp=1, solid=0)],    # boss 1's falling stars
     (2, 29): [enemy((24, 24), move=(2, 0), hp=1, gravity=0.0),
@@ -388,9 +434,18 @@ def field_layout(a):
             sx -= TILE
 
     # Enemies: which kinds each area has, one every 1100 pixels or so; now and
-    # then two come as a group.
-    kinds = [[4, 5], [4, 5, 7], [3, 4, 7, 12], [3, 5, 7, 12], [3, 4, 5, 7, 12]][a]
-    heights = {3: 560, 4: 576, 5: 576, 7: 540, 12: 560}
+    # then two come as a group. Walkers and turrets stand on the ground;
+    # flyers keep their heights, low enough to be shot, or high above for the
+    # bomber and the dropper.
+    kinds = [[4, 5, 10, 15, 23],
+             [4, 5, 7, 11, 16, 24, 13],
+             [3, 4, 7, 12, 17, 19, 22, 25, 30, 38],
+             [3, 5, 7, 12, 21, 33, 34, 35, 36, 39, 40, 41, 42, 43, 45, 47, 49],
+             [3, 4, 5, 7, 12, 27, 37, 50, 51, 53, 54, 55, 56]][a]
+    flyer_tops = {7: 540, 11: 520, 13: 440, 16: 460, 17: 160, 21: 548, 25: 200, 27: 500,
+                  40: 440, 42: 460, 49: 520, 56: 400}
+    heights = {k: flyer_tops.get(k, FLOOR_TOP - ANIMATIONS[(2, k)][0]['box'][1])
+               for k in set(kinds) | {4}}
     x = area['restart'][0] + SCREEN_W + 700
     n = 0
     group = 0

@@ -176,6 +176,11 @@ void SetLayoutReader(std::function<void(int)> reader)
     layoutReader = std::move(reader);
 }
 
+void ScriptRandomList(const std::vector<int>& values)
+{
+    randomScript.assign(values.begin(), values.end());
+}
+
 AnimFrameRecord& SetFrame(int kind, int id, int row, int width, int height, int moveX, int moveY,
                           int hitPoints, float gravity)
 {

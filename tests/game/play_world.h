@@ -47,6 +47,8 @@ void ScriptRandom(std::initializer_list<int> values);
 void UseSeededRandom(uint32_t seed);
 // Called in place of each ReadAreaLayoutCsv(fileType).
 void SetLayoutReader(std::function<void(int)> reader);
+// The same script from a list made at run time (a table of cases).
+void ScriptRandomList(const std::vector<int>& values);
 
 // Frame 0 of (kind, id, row): box size, speeds, hit points, gravity.
 AnimFrameRecord& SetFrame(int kind, int id, int row, int width, int height, int moveX = 0, int moveY = 0,

@@ -326,6 +326,65 @@ TEST_P(DemoData, FieldsHaveGroundWallsAndAWayToTheDoor)
         EXPECT_EQ(1, flagsSeen[flag]) << flag;
 }
 
+TEST_P(DemoData, FieldEnemiesHaveTheRowsTheirRoutinesUse)
+{
+    // The rows each routine switches to; all of one enemy's rows have as many
+    // frames, since a row switch may keep the frame number.
+    int rowsUsed[ANIM_IDS] = {};
+    for (int id = 0; id < ANIM_IDS; id++)
+        rowsUsed[id] = 1;
+    rowsUsed[12] = rowsUsed[15] = rowsUsed[25] = rowsUsed[39] = rowsUsed[40] = 2;
+    rowsUsed[22] = rowsUsed[37] = rowsUsed[45] = rowsUsed[49] = rowsUsed[54] = rowsUsed[55] = 3;
+    rowsUsed[29] = 4;
+    // What the placed enemies bring along.
+    int children[ANIM_IDS] = {};
+    children[13] = 14;
+    children[17] = 18;
+    children[19] = 20;
+    children[25] = 26;
+    children[27] = 28;
+    children[37] = 5;
+    children[47] = 48;
+    children[51] = 52;
+
+    bool present[ANIM_IDS] = {};
+    int kinds = 0;
+    for (int a = 0; a < 5; a++) {
+        ReadLayouts(a, (float)areas[a].restart[0]);
+        for (const EnemySpawnEntry& e : spawnList) {
+            if (e.subtype <= 0 || e.subtype >= ANIM_IDS)
+                continue;
+            kinds += present[e.subtype] ? 0 : 1;
+            present[e.subtype] = true;
+            if (children[e.subtype] != 0)
+                present[children[e.subtype]] = true;
+        }
+    }
+    EXPECT_GE(kinds, 30);
+    for (int id = 1; id < ANIM_IDS; id++) {
+        if (!present[id])
+            continue;
+        SCOPED_TRACE(testing::Message() << "enemy " << id);
+        const AnimFrameRecord& base = First(2, id, 0);
+        EXPECT_GT(base.hitPoints, 0);
+        for (int row = 0; row < rowsUsed[id]; row++) {
+            const AnimFrameRecord& f = First(2, id, row);
+            EXPECT_EQ(base.rowFrames, f.rowFrames) << "row " << row;
+            EXPECT_GT(f.width, 0) << "row " << row;
+            EXPECT_EQ(1, f.hittable) << "row " << row;
+        }
+    }
+    // Enemies that end on blocks pass into them; those that hop need landings.
+    for (int id : {13, 18, 20, 25, 48})
+        EXPECT_EQ(0, First(2, id, 0).solid) << id;
+    for (int id : {5, 30, 37, 50})
+        EXPECT_EQ(1, First(2, id, 0).solid) << id;
+    EXPECT_GT(First(2, 5, 0).moveY, 0);         // the hop's speed, upward
+    EXPECT_EQ(0.0f, First(2, 25, 0).gravityFactor);  // hangs until the player comes
+    EXPECT_LT(First(2, 39, 1).moveY, 0);        // the charge's jumps
+    EXPECT_GT(First(2, 39, 1).hitPoints, 0);    // its hit points while charging
+}
+
 TEST_P(DemoData, ArenasAreWalledWithRoomForTheBoss)
 {
     for (int a = 5; a < 10; a++) {

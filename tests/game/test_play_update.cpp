@@ -86,9 +86,11 @@ TEST_F(PlayUpdate, AGroupComesWholeAndEndsTheScan)
 {
     scrollX = 21.0f;
     spawnList[2] = {1400, 300, 7, 0, 0, 0, 3, 0};
-    spawnList[5] = {9000, 200, 7, 0, 0, 0, 3, 0};  // far away, same group
+    // Not due themselves, yet within the 500 pixels beyond the screen that
+    // the enemy routines let an enemy stray before removing it.
+    spawnList[5] = {1700, 200, 7, 0, 0, 0, 3, 0};  // further away, same group
     spawnList[7] = {1400, 100, 7, 0, 0, 0, 0, 0};  // due, but after the group
-    spawnList[9] = {5000, 250, 7, 2, 0, 0, 3, 0};  // dead, spawned all the same
+    spawnList[9] = {1650, 250, 7, 2, 0, 0, 3, 0};  // dead, spawned all the same
     UpdatePlayScene();
     EXPECT_EQ(3u, SlotsOf(KIND_ENEMY, 7).size());
     EXPECT_EQ(1, spawnList[2].listState);
@@ -99,7 +101,7 @@ TEST_F(PlayUpdate, AGroupComesWholeAndEndsTheScan)
     for (int slot : SlotsOf(KIND_ENEMY, 7))
         if (actors[slot].spawnIndex == 5) {
             found = true;
-            EXPECT_FLOAT_EQ(9000.0f - 21.0f, actors[slot].boxX1[0]);
+            EXPECT_FLOAT_EQ(1700.0f - 21.0f, actors[slot].boxX1[0]);
         }
     EXPECT_TRUE(found);
     UpdatePlayScene();

@@ -1,0 +1,169 @@
+// The five fields of the demo data set played headless from the entrance to
+// the boss door: the heroine walks right, jumps when a step holds her and
+// fires every few frames, as a player would with the keys; she takes no
+// hits. Every enemy the area places must come out and run its routine, and
+// nothing may flood the actor pool or leave the screen's numbers.
+// Argument: the data directory.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <set>
+
+#include "game/action_input.h"
+#include "game/actor_pool.h"
+#include "game/area_start.h"
+#include "game/data_tables.h"
+#include "game/game_state.h"
+#include "game/play_state.h"
+#include "game/play_update.h"
+#include "game/scenes.h"
+#include "runtime/timing.h"
+#include "tests/game/table_files.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+enum {
+    ACTION_JUMP = 2,
+    ACTION_SHOT = 3,
+    FRAME_LIMIT = 30000,
+    SHOT_PERIOD = 6,
+};
+
+void LoadTables()
+{
+    ReadBlockAnimeCsv();
+    ReadSlotCsv();
+    char path[64];
+    ReadAnimationCsv("img/chara/player/Player0Anime.csv", KIND_PLAYER, 0);
+    for (int id = 0; id < ANIM_IDS; id++) {
+        snprintf(path, sizeof path, "img/chara/enemy/Enemy%02dAnime.csv", id);
+        ReadAnimationCsv(path, KIND_ENEMY, id);
+        snprintf(path, sizeof path, "img/chara/Boss/Boss%02dAnime.csv", id);
+        ReadAnimationCsv(path, KIND_BOSS, id);
+        snprintf(path, sizeof path, "img/effect/Effect%02dAnime.csv", id);
+        ReadAnimationCsv(path, KIND_EFFECT, id);
+        snprintf(path, sizeof path, "img/item/Item%02dAnime.csv", id);
+        ReadAnimationCsv(path, KIND_ITEM, id);
+        snprintf(path, sizeof path, "img/systemeffect/systemeffect%02dAnime.csv", id);
+        ReadAnimationCsv(path, KIND_SYSTEM_EFFECT, id);
+    }
+}
+
+// The state the start-up loading leaves behind.
+void StartUp()
+{
+    ResetGameGlobals();
+    LoadTables();
+    screenWidth = 1280;
+    screenHeight = 720;
+    gravityStep = 0.5f;
+    zonePush = 6;
+    slotBarX = 20;
+    slotBarY = 694;
+    playerLevel = 1;
+    for (int row = 0; row < 4; row++) {
+        slotEntries[row][0][0].chosen = 1;
+        slotEntries[row][0][0].available = 1;
+    }
+    slotEntries[0][0][1].available = 1;
+    sceneNo = SCENE_PLAY;
+    lives = 3;
+}
+
+struct FieldRun {
+    bool reachedDoor = false;
+    int frames = 0;
+    int mostActors = 0;
+    int enemiesKilled = 0;
+    std::set<int> placed;     // enemy subtypes of the spawn list
+    std::set<int> appeared;   // enemy subtypes seen alive in the pool
+    std::string badNumbers;   // the first actor with a coordinate that is not a number
+};
+
+FieldRun PlayField(int area)
+{
+    FieldRun run;
+    StartUp();
+    SeedRandom(7919u + (uint32_t)area);
+    areaIndex = area;
+    StartArea();
+    for (const EnemySpawnEntry& e : spawnList)
+        if (e.subtype != 0)
+            run.placed.insert(e.subtype);
+
+    float lastWorldX = 0.0f;
+    int lastHitPoints[ACTOR_SLOTS] = {};
+    for (run.frames = 0; run.frames < FRAME_LIMIT; run.frames++) {
+        ActorRecord& player = actors[0];
+        if (!IsPlayerHeld()) {
+            float worldX = player.boxX1[0] + scrollX;
+            bool stalled = worldX - lastWorldX < 1.0f;
+            lastWorldX = worldX;
+            holdRight += 1;
+            actionHold[0][ACTION_JUMP] = stalled && player.jumpsUsed == 0 ? 1 : 0;
+            actionHold[0][ACTION_SHOT] = run.frames % SHOT_PERIOD == 0 ? 1 : 0;
+            UpdatePlayer(0);
+            UpdatePlayer(1);
+        }
+        if (player.kind == KIND_PLAYER) {
+            player.invulnFlag = 1;
+            player.invulnTimer = 0;
+        }
+        for (int i = RESERVED_SLOTS; i < ACTOR_SLOTS; i++)
+            lastHitPoints[i] = actors[i].kind == KIND_ENEMY ? actors[i].hitPoints : 0;
+        UpdatePlayScene();
+        if (areaIndex != area) {
+            run.reachedDoor = areaIndex == area + FIELD_AREAS;
+            break;
+        }
+
+        int count = 0;
+        for (int i = RESERVED_SLOTS; i < ACTOR_SLOTS; i++) {
+            const ActorRecord& a = actors[i];
+            if (a.kind == KIND_FREE)
+                continue;
+            count++;
+            if (a.kind == KIND_ENEMY && a.hitPoints > 0)
+                run.appeared.insert(a.subtype);
+            if (a.kind == KIND_ENEMY && lastHitPoints[i] > 0 && a.hitPoints <= 0 && a.hitPoints > -500)
+                run.enemiesKilled++;
+            bool numbers = a.boxX1[0] == a.boxX1[0] && a.boxY1[0] == a.boxY1[0] && a.vx == a.vx &&
+                           a.vy == a.vy;
+            if (!numbers && run.badNumbers.empty())
+                run.badNumbers = "kind " + std::to_string(a.kind) + " subtype " + std::to_string(a.subtype);
+        }
+        run.mostActors = count > run.mostActors ? count : run.mostActors;
+    }
+    return run;
+}
+
+class DemoFields : public testing::TestWithParam<int> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_GE(TestArgCount(), 2) << "usage: game_demo_fields <data directory>";
+        EnterDataDirectory(TestArg(1));
+    }
+    void TearDown() override { LeaveDataDirectory(); }
+};
+
+} // namespace
+
+TEST_P(DemoFields, TheHeroineWalksToTheDoorPastEveryEnemy)
+{
+    int area = GetParam();
+    FieldRun run = PlayField(area);
+    EXPECT_TRUE(run.reachedDoor) << "stopped after " << run.frames << " frames at world x "
+                                 << actors[0].boxX1[0] + scrollX;
+    EXPECT_TRUE(run.badNumbers.empty()) << run.badNumbers;
+    EXPECT_LT(run.mostActors, ACTOR_SLOTS - RESERVED_SLOTS);
+    for (int subtype : run.placed)
+        EXPECT_TRUE(run.appeared.count(subtype)) << "enemy " << subtype << " never came out";
+    EXPECT_GT(run.enemiesKilled, 5);
+    printf("area %d: %d frames, at most %d actors, %d enemies shot, %zu kinds\n", area, run.frames,
+           run.mostActors, run.enemiesKilled, run.appeared.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Areas, DemoFields, testing::Range(0, (int)FIELD_AREAS));
