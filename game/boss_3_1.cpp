@@ -139,12 +139,10 @@ void FireStar(const ActorRecord& boss)
 
 void UpdateBoss3()
 {
-    ActorRecord* b = CurrentBoss();
+    ActorRecord* b = StartBossFrame(ChooseAttackByHitPoints, 120);
     if (b == nullptr)
         return;
     ActorRecord& boss = *b;
-    FaceThePlayer(boss);
-    ChooseAttackByHitPoints(boss, 120);
     int s = boss.stateFrames;
     float left = boss.boxX1[0], top = boss.boxY1[0];
     switch (boss.state) {
@@ -195,12 +193,10 @@ void UpdateBoss3()
 
 void UpdateBoss1()
 {
-    ActorRecord* b = CurrentBoss();
+    ActorRecord* b = StartBossFrame(ChooseAttackByHitPoints, 60);
     if (b == nullptr)
         return;
     ActorRecord& boss = *b;
-    FaceThePlayer(boss);
-    ChooseAttackByHitPoints(boss, 60);
     int s = boss.stateFrames;
     int m = s % 160;
     switch (boss.state) {

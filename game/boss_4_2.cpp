@@ -35,12 +35,10 @@ void LayRing(const ActorRecord& boss)
 
 void UpdateBoss4()
 {
-    ActorRecord* b = CurrentBoss();
+    ActorRecord* b = StartBossFrame(ChooseAttackByHitPoints, choicePeriod);
     if (b == nullptr)
         return;
     ActorRecord& boss = *b;
-    FaceThePlayer(boss);
-    ChooseAttackByHitPoints(boss, choicePeriod);
     int s = boss.stateFrames;
     float left = boss.boxX1[0], top = boss.boxY1[0];
     switch (boss.state) {
@@ -78,12 +76,10 @@ void UpdateBoss4()
 
 void UpdateBoss2()
 {
-    ActorRecord* b = CurrentBoss();
+    ActorRecord* b = StartBossFrame(ChooseAttackByHitPoints, choicePeriod);
     if (b == nullptr)
         return;
     ActorRecord& boss = *b;
-    FaceThePlayer(boss);
-    ChooseAttackByHitPoints(boss, choicePeriod);
     int s = boss.stateFrames;
     float left = boss.boxX1[0], top = boss.boxY1[0];
     switch (boss.state) {

@@ -98,12 +98,10 @@ void Dash(ActorRecord& boss)
 
 void UpdateShip(bool withBody)
 {
-    ActorRecord* b = CurrentBoss();
+    ActorRecord* b = StartBossFrame(ChooseEitherAttack, choicePeriod);
     if (b == nullptr)
         return;
     ActorRecord& boss = *b;
-    FaceThePlayer(boss);
-    ChooseEitherAttack(boss, choicePeriod);
     // The guns fire whatever the attack, and not at a fallen heroine.
     if (BossTarget().hitPoints != 0) {
         int m = boss.stateFrames % 60;

@@ -17,6 +17,16 @@ ActorRecord* CurrentBoss()
     return &actors[loopIndex];
 }
 
+ActorRecord* StartBossFrame(AttackChoice choose, int period)
+{
+    ActorRecord* boss = CurrentBoss();
+    if (boss == nullptr)
+        return nullptr;
+    FaceThePlayer(*boss);
+    choose(*boss, period);
+    return boss;
+}
+
 void FaceThePlayer(ActorRecord& boss)
 {
     boss.facing = boss.centerX[0] <= BossTarget().centerX[0] ? 1 : 0;

@@ -19,6 +19,11 @@ void ChooseAttackByHitPoints(ActorRecord& boss, int period);
 // Bosses 5 and 6: attack 1 or 2 whatever the hit points.
 void ChooseEitherAttack(ActorRecord& boss, int period);
 
+// Every boss frame starts the same way: the current boss faces the heroine
+// and, when its wait is over, chooses its attack. Null without a boss.
+typedef void (*AttackChoice)(ActorRecord& boss, int period);
+ActorRecord* StartBossFrame(AttackChoice choose, int period);
+
 // Row r from its first frame.
 void SetBossRow(ActorRecord& boss, int row);
 // Back to waiting with the clock restarted.

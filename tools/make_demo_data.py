@@ -309,18 +309,18 @@ def anim_lines(kind, ident, set_rows):
     lines = ['name,id,ticks,offsetX,offsetY,width,height,moveX,moveY,hp,hurts,hittable,'
              'gravity,solid,row,frame,imageW,imageH,reserved',
              '# demo data: kind %d id %d' % (kind, ident)]
-    for r, spec in enumerate(set_rows):
+    for r, row_def in enumerate(set_rows):
         if r > 0:
             lines.append('//row %d' % r)
-        if spec is None:
+        if row_def is None:
             continue
-        w, h = spec['box']
-        iw, ih = spec['image']
-        for f in range(spec['frames']):
+        w, h = row_def['box']
+        iw, ih = row_def['image']
+        for f in range(row_def['frames']):
             lines.append(','.join(str(v) for v in [
-                'k%d_%d' % (kind, ident), ident, spec['ticks'], (iw - w) // 2, ih - h, w, h,
-                spec['move'][0], spec['move'][1], spec['hp'], spec['hurts'], spec['hittable'],
-                fmt_float(spec['gravity']), spec['solid'], r, f, iw, ih, 0]))
+                'k%d_%d' % (kind, ident), ident, row_def['ticks'], (iw - w) // 2, ih - h, w, h,
+                row_def['move'][0], row_def['move'][1], row_def['hp'], row_def['hurts'], row_def['hittable'],
+                fmt_float(row_def['gravity']), row_def['solid'], r, f, iw, ih, 0]))
     return lines
 
 
@@ -333,11 +333,11 @@ def write_animations(root):
 def write_block_anime(root):
     lines = ['type,frame,ticks,offsetX,offsetY,reserved,solid', '# demo data']
     for t in range(BLOCK_TYPE_COUNT):
-        spec = BLOCK_TYPES[t]
+        row_def = BLOCK_TYPES[t]
         if t > 0:
-            lines.append('//type %d %s' % (t, spec['look']))
-        for f in range(spec['frames']):
-            lines.append('%d,%d,%d,0,0,0,%d' % (t, f, spec['ticks'], spec['solid']))
+            lines.append('//type %d %s' % (t, row_def['look']))
+        for f in range(row_def['frames']):
+            lines.append('%d,%d,%d,0,0,0,%d' % (t, f, row_def['ticks'], row_def['solid']))
     write_text(root, 'img/block/BlockAnime.csv', lines)
 
 
