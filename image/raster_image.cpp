@@ -26,47 +26,35 @@ static int AllocPixels(RasterImage* out, const char* name)
     return out->pixels ? 0 : -1;
 }
 
-int CreateImageLike(int width, int height, const RasterImage* model, RasterImage* out)
+
+// The size and a fresh pixel buffer of an image whose format is already set.
+static int CreateWithFormat(int width, int height, RasterImage* out, const char* name)
 {
-    out->format = model->format;
     out->width = width;
     out->height = height;
     out->pixels = nullptr;
     out->mipCount = 0;
-    return AllocPixels(out, "CreateImageLike");
+    return AllocPixels(out, name);
+}
+
+// The presets write only the channel fields, so the palette and the unused
+// shift and width stay as the caller left them.
+int CreateImageLike(int width, int height, const RasterImage* model, RasterImage* out)
+{
+    out->format = model->format;
+    return CreateWithFormat(width, height, out, "CreateImageLike");
 }
 
 int CreateImageARGB32(int width, int height, RasterImage* out)
 {
-    ColorFormat* f = &out->format;
-    f->bitDepth = 32;
-    f->bytesPerPixel = 4;
-    f->redWidth = f->greenWidth = f->blueWidth = f->alphaWidth = 8;
-    f->redShift = 16;
-    f->greenShift = 8;
-    f->blueShift = 0;
-    f->alphaShift = 24;
-    f->redMask = 0xFF0000;
-    f->greenMask = 0xFF00;
-    f->blueMask = 0xFF;
-    f->alphaMask = 0xFF000000;
-    f->unusedMask = 0;
-    f->compression = COLOR_COMPRESSION_NONE;
-    out->width = width;
-    out->height = height;
-    out->pixels = nullptr;
-    out->mipCount = 0;
-    return AllocPixels(out, "CreateImageARGB32");
+    SetColorFormatARGB32(&out->format);
+    return CreateWithFormat(width, height, out, "CreateImageARGB32");
 }
 
 int CreateImageXRGB32(int width, int height, RasterImage* out)
 {
     SetColorFormatXRGB32(&out->format);
-    out->width = width;
-    out->height = height;
-    out->pixels = nullptr;
-    out->mipCount = 0;
-    return AllocPixels(out, "CreateImageXRGB32");
+    return CreateWithFormat(width, height, out, "CreateImageXRGB32");
 }
 
 int FreeRasterImage(RasterImage* image)
