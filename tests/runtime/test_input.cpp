@@ -11,6 +11,7 @@
 #include "runtime/library.h"
 #include "runtime/system_state.h"
 #include "runtime/window_state.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -77,34 +78,23 @@ void StartWithFocus()
     ASSERT_EQ(0, PumpUntilBits(0));
 }
 
-const UINT CountedMessage = WM_APP + 7;
-int counted;
-WNDPROC libraryProc;
-
-LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == CountedMessage)
-        counted++;
-    return CallWindowProcA(libraryProc, window, message, wParam, lParam);
-}
-
 // The keyboard read inside the locked message step takes no messages of its
 // own: a step still dispatches at most five.
 void ExpectFiveMessagesAStep()
 {
     HWND window = GetMainWindowHwnd();
-    libraryProc = (WNDPROC)SetWindowLongPtrA(window, GWLP_WNDPROC, (LONG_PTR)CountingProc);
-    counted = 0;
+    CountMessagesOf(window);
+    countedMessages = 0;
     for (int i = 0; i < 10; i++)
         PostMessageA(window, CountedMessage, 0, 0);
     Sleep(2);
     int reads = InputState.keyboardReads;
     ProcessMessagesLocked();
     EXPECT_EQ(reads + 1, InputState.keyboardReads);
-    EXPECT_EQ(5, counted);
+    EXPECT_EQ(5, countedMessages);
     ProcessMessagesLocked();
-    EXPECT_EQ(10, counted);
-    SetWindowLongPtrA(window, GWLP_WNDPROC, (LONG_PTR)libraryProc);
+    EXPECT_EQ(10, countedMessages);
+    StopCountingMessagesOf(window);
 }
 
 void ExpectKeyStates(const char* keys, std::initializer_list<int> down)
@@ -295,7 +285,7 @@ TEST(InputTables, VibrationTimersEndTimedRequests)
     InputState.padCount = 3;
     DWORD now = timeGetTime();
     PadRecord* pads = InputState.pads;
-    // Pad 0: 100 ms request, 60 ms already counted, last count 50 ms ago.
+    // Pad 0: 100 ms request, 60 ms already countedMessages, last count 50 ms ago.
     pads[0].vibrationRequest = 1;
     pads[0].vibrationDuration = 100;
     pads[0].vibrationElapsed = 60;

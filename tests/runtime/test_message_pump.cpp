@@ -7,19 +7,9 @@
 #include "runtime/message_pump.h"
 #include "runtime/system_state.h"
 #include "runtime/window_state.h"
+#include "tests/support/test_support.h"
 
 namespace {
-
-const UINT CountedMessage = WM_APP + 1;
-int counted;
-WNDPROC libraryProc;
-
-LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == CountedMessage)
-        counted++;
-    return CallWindowProcA(libraryProc, window, message, wParam, lParam);
-}
 
 // Starts the library and routes the main window's messages through a counter.
 void StartWithCountingWindow()
@@ -29,7 +19,7 @@ void StartWithCountingWindow()
     ASSERT_EQ(0, InitLibraryLocked());
     HWND window = GetMainWindowHwnd();
     ASSERT_NE(nullptr, window);
-    libraryProc = (WNDPROC)SetWindowLongPtrA(window, GWLP_WNDPROC, (LONG_PTR)CountingProc);
+    CountMessagesOf(window);
     // Let start-up's own messages (paint, cursor) go first.
     MSG msg;
     for (int i = 0; i < 100 && PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE); i++)
@@ -53,19 +43,19 @@ TEST(PumpBurst, TakesAtMostFiveMessagesACall)
     for (int i = 0; i < 10; i++)
         PostMessageA(window, CountedMessage, i, 0);
 
-    counted = 0;
+    countedMessages = 0;
     EXPECT_EQ(0, RunMessagePump());
-    EXPECT_EQ(5, counted);
+    EXPECT_EQ(5, countedMessages);
     EXPECT_EQ(0, RunMessagePump());
-    EXPECT_EQ(10, counted);
+    EXPECT_EQ(10, countedMessages);
     EXPECT_EQ(0, RunMessagePump());
-    EXPECT_EQ(10, counted);
+    EXPECT_EQ(10, countedMessages);
 
     // A short burst is taken whole in one call.
     for (int i = 0; i < 3; i++)
         PostMessageA(window, CountedMessage, i, 0);
     EXPECT_EQ(0, RunMessagePump());
-    EXPECT_EQ(13, counted);
+    EXPECT_EQ(13, countedMessages);
 
     EXPECT_EQ(0, EndLibraryLocked());
 }

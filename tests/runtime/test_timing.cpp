@@ -7,6 +7,7 @@
 #include "runtime/system_state.h"
 #include "runtime/timing.h"
 #include "runtime/window_state.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -113,43 +114,28 @@ TEST(Clocks, ShortWaitsWithoutAWindow)
     EXPECT_LT(GetMicroCount(0) - start, 1000000u);
 }
 
-namespace {
-
-const UINT CountedMessage = WM_APP + 7;
-int counted;
-WNDPROC libraryProc;
-
-LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == CountedMessage)
-        counted++;
-    return CallWindowProcA(libraryProc, window, message, wParam, lParam);
-}
-
-} // namespace
-
 TEST(TimingWithWindow, WaitsPumpOnlyWhenLongAndClocksAgree)
 {
     ChangeWindowMode(1);
     SetKeepRunningInBackground(1);
     ASSERT_EQ(0, InitLibraryLocked());
     HWND window = GetMainWindowHwnd();
-    libraryProc = (WNDPROC)SetWindowLongPtrA(window, GWLP_WNDPROC, (LONG_PTR)CountingProc);
+    CountMessagesOf(window);
 
     // The timer test found the performance counter finer than the
     // multimedia timer on this machine.
     EXPECT_EQ(1, SystemState.live.counterPresent);
 
-    counted = 0;
+    countedMessages = 0;
     PostMessageA(window, CountedMessage, 0, 0);
     uint64_t start = GetMicroCount(0);
     WaitMilliseconds(3);
     EXPECT_GE(GetMicroCount(0) - start, 3000u);
-    EXPECT_EQ(0, counted) << "a wait of 3 ms does not pump";
+    EXPECT_EQ(0, countedMessages) << "a wait of 3 ms does not pump";
     start = GetMicroCount(0);
     WaitMilliseconds(16);
     EXPECT_GE(GetMicroCount(0) - start, 16000u);
-    EXPECT_EQ(1, counted) << "a wait of 16 ms pumps while it sleeps";
+    EXPECT_EQ(1, countedMessages) << "a wait of 16 ms pumps while it sleeps";
 
     // The time-stamp clock runs at the rate of the performance counter.
     ASSERT_EQ(1, SystemState.kept.tscMode);

@@ -53,3 +53,24 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size)
     bool ok = fwrite(data, 1, size, f) == size;
     return fclose(f) == 0 && ok;
 }
+
+int countedMessages;
+static WNDPROC countedWindowProc;
+
+static LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == CountedMessage)
+        countedMessages++;
+    return CallWindowProcA(countedWindowProc, window, message, wParam, lParam);
+}
+
+void CountMessagesOf(HWND window)
+{
+    countedMessages = 0;
+    countedWindowProc = (WNDPROC)SetWindowLongPtrA(window, GWLP_WNDPROC, (LONG_PTR)CountingProc);
+}
+
+void StopCountingMessagesOf(HWND window)
+{
+    SetWindowLongPtrA(window, GWLP_WNDPROC, (LONG_PTR)countedWindowProc);
+}

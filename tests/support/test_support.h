@@ -1,6 +1,8 @@
 // Helpers shared by the test programs.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 // Arguments left on the command line after GoogleTest took its own.
@@ -14,3 +16,11 @@ void RemoveTree(const std::string& path);
 
 // Writes a whole file; true on success.
 bool WriteWholeFile(const std::string& path, const void* data, size_t size);
+
+// A message the library's window procedure does not handle, and how often a
+// window counted with CountMessagesOf has received it since the count was
+// last set to 0.
+const UINT CountedMessage = WM_APP + 7;
+extern int countedMessages;
+void CountMessagesOf(HWND window);
+void StopCountingMessagesOf(HWND window);
