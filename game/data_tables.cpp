@@ -19,8 +19,6 @@ int blockCount = BLOCK_TABLE_SIZE;
 EnemySpawnEntry spawnList[SPAWN_LIST_SIZE];
 ItemPlacement itemList[ITEM_LIST_SIZE];
 
-int (*TablePrintf)(const char* format, ...) = ScreenPrintf;
-
 // An enemy's drop count is the number of spheres its kill spawns; more than
 // the actor pool holds can never appear, and a huge count would keep the
 // spawn loop going for minutes.
@@ -247,7 +245,7 @@ void ReadBlockAnimeCsv()
 {
     CsvFile file;
     if (OpenCsv(file, "img/Block/BlockAnime.csv", 2) != 0) {
-        TablePrintf("read error\n");
+        ScreenPrintf("read error\n");
         return;
     }
     memset(blockAnimFrames, 0, sizeof blockAnimFrames);
@@ -292,7 +290,7 @@ void ReadSlotCsv()
 {
     CsvFile file;
     if (OpenCsv(file, "img/slotsetting/Slot/Slot.csv", 2) != 0) {
-        TablePrintf("read error\n");
+        ScreenPrintf("read error\n");
         return;
     }
     int row = 0, option = 0, level = 0, column = 0;
@@ -487,7 +485,7 @@ void ReadAreaLayoutCsv(int fileType)
     snprintf(path, sizeof path, patterns[fileType], areaIndex);
     CsvFile file;
     if (OpenCsv(file, path, 3) != 0) {
-        TablePrintf("read error\n");
+        ScreenPrintf("read error\n");
         return;
     }
     if (fileType == LAYOUT_BLOCKS)

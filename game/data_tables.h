@@ -117,6 +117,3 @@ void ReadAreaLayoutCsv(int fileType);
 // Turns the first unused entry below blockCount into a solid 32 x 32 block of
 // type 14 at (x, y); nothing when there is none.
 void AddPlacedBlock(float x, float y);
-
-// Where "read error\n" goes: ScreenPrintf, unless a test hooks it.
-extern int (*TablePrintf)(const char* format, ...);

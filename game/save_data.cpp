@@ -10,7 +10,6 @@
 static const char SaveFileName[] = "SaveData.dat";
 
 SaveDataBlock saveData;
-int (*SaveDataPrintf)(const char* format, ...) = ScreenPrintf;
 
 static int Clamp(int value, int low, int high)
 {
@@ -71,7 +70,7 @@ void WriteSaveData()
 {
     FILE* file = fopen(SaveFileName, "wb");
     if (!file) {
-        SaveDataPrintf("ファイルオープンエラー\n");
+        ScreenPrintf("ファイルオープンエラー\n");
         return;
     }
     saveData.windowMode = windowMode;

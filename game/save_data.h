@@ -26,6 +26,3 @@ void ReadSaveData();
 // Writes the current settings; prints "ファイルオープンエラー\n" as on-screen
 // debug text when the file cannot be opened for writing.
 void WriteSaveData();
-
-// Where that message goes: ScreenPrintf, unless a test hooks it.
-extern int (*SaveDataPrintf)(const char* format, ...);

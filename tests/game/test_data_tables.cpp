@@ -13,23 +13,11 @@
 #include "game/data_tables.h"
 #include "game/game_state.h"
 #include "tests/game/table_files.h"
+#include "tests/game/play_world.h"
 #include "tests/support/test_support.h"
 #include "tools/packer/archive_writer.h"
 
 namespace {
-
-std::vector<std::string> messages;
-
-int RecordMessage(const char* format, ...)
-{
-    char text[1024];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    messages.push_back(text);
-    return 0;
-}
 
 // One frame line of an animation file: columns 0 and 1, the twelve used
 // columns 2 to 13, and columns 14 to 18.
@@ -53,8 +41,7 @@ protected:
         root = MakeTempDir("tables");
         ASSERT_FALSE(root.empty());
         EnterDataDirectory(root);
-        messages.clear();
-        TablePrintf = RecordMessage;
+        ScreenPrints().clear();
         memset(animFrames, 0, sizeof animFrames);
         memset(blockAnimFrames, 0, sizeof blockAnimFrames);
         memset(slotEntries, 0, sizeof slotEntries);
@@ -109,7 +96,7 @@ TEST_F(Tables, AnimationFramesRowsAndColumns)
     // Nothing else was touched, and a missing animation file says nothing.
     EXPECT_EQ(0, animFrames[4][6][0][0].rowFrames);
     ReadAnimationCsv("img/none.csv", 4, 8);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(ScreenPrints().empty());
 }
 
 TEST_F(Tables, SlashInsideALineEndsTheRowAndTheColumnCountGoesOn)
@@ -245,7 +232,7 @@ TEST_F(Tables, BlockAnimationTypesAndSolidFlags)
     EXPECT_EQ(9, blockAnimFrames[0][1].ticks);
     EXPECT_EQ(1, blockAnimFrames[1][0].rowFrames);
     EXPECT_EQ(-4, blockAnimFrames[1][0].offsetY);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(ScreenPrints().empty());
 
     // Types past the table are dropped.
     std::string text = "h\nh\n";
@@ -269,8 +256,8 @@ TEST_F(Tables, MissingFilesReportReadErrorAndKeepTheTables)
     ReadSlotCsv();
     for (int type = 0; type < 3; type++)
         ReadAreaLayoutCsv(type);
-    ASSERT_EQ(5u, messages.size());
-    for (const std::string& m : messages)
+    ASSERT_EQ(5u, ScreenPrints().size());
+    for (const std::string& m : ScreenPrints())
         EXPECT_EQ("read error\n", m);
     EXPECT_EQ(5, blockAnimFrames[3][0].ticks);
     EXPECT_EQ(40, slotEntries[1][0][0].cost);
@@ -282,7 +269,7 @@ TEST_F(Tables, MissingFilesReportReadErrorAndKeepTheTables)
     // An unknown layout type reads nothing and says nothing.
     ReadAreaLayoutCsv(3);
     ReadAreaLayoutCsv(-1);
-    EXPECT_EQ(5u, messages.size());
+    EXPECT_EQ(5u, ScreenPrints().size());
 }
 
 TEST_F(Tables, SlotCostsNamesAndTheNextLevel)
@@ -308,7 +295,7 @@ TEST_F(Tables, SlotCostsNamesAndTheNextLevel)
     EXPECT_EQ(0, slotEntries[0][0][0].cost);
     EXPECT_EQ(30, slotEntries[5][1][0].cost);
     EXPECT_EQ(30, slotEntries[5][1][1].cost);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(ScreenPrints().empty());
 
     // A 64-byte name is kept whole; a longer one is cut at 64 bytes.
     std::string name64(64, 'n');
@@ -509,6 +496,6 @@ TEST_F(Tables, TablesPackedIntoTheImageArchive)
     EXPECT_EQ(900, itemList[0].itemX);
     EXPECT_EQ(1, itemList[0].subtype);
     EXPECT_EQ(0, itemList[1].itemX);
-    ASSERT_EQ(1u, messages.size());
-    EXPECT_EQ("read error\n", messages[0]);
+    ASSERT_EQ(1u, ScreenPrints().size());
+    EXPECT_EQ("read error\n", ScreenPrints()[0]);
 }

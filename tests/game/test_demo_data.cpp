@@ -10,6 +10,7 @@
 
 #include "game/data_tables.h"
 #include "game/game_state.h"
+#include "tests/game/play_world.h"
 #include "tests/game/table_files.h"
 #include "tests/support/test_support.h"
 #include "tools/packer/archive_writer.h"
@@ -117,12 +118,13 @@ void ReadLayouts(int area, float scroll)
     ReadAreaLayoutCsv(LAYOUT_ITEMS);
 }
 
-int readErrors;
-
-int CountReadError(const char*, ...)
+// "read error" lines printed since the fixture started.
+int ReadErrors()
 {
-    readErrors++;
-    return 0;
+    int n = 0;
+    for (const std::string& text : ScreenPrints())
+        n += text == "read error\n";
+    return n;
 }
 
 class DemoData : public ::testing::TestWithParam<DemoDataSource> {
@@ -145,16 +147,15 @@ protected:
         memset(blockAnimFrames, 0, sizeof blockAnimFrames);
         memset(slotEntries, 0, sizeof slotEntries);
         memset(itemList, 0, sizeof itemList);
-        readErrors = 0;
-        TablePrintf = CountReadError;
+        ScreenPrints().clear();
         ReadBlockAnimeCsv();
         ReadSlotCsv();
         LoadAllAnimations();
-        EXPECT_EQ(0, readErrors);
+        EXPECT_EQ(0, ReadErrors());
     }
     void TearDown() override
     {
-        EXPECT_EQ(0, readErrors);
+        EXPECT_EQ(0, ReadErrors());
         LeaveDataDirectory();
         if (!packed.empty())
             RemoveTree(packed);

@@ -7,17 +7,19 @@
 
 #include "game/actor_pool.h"
 #include "game/data_tables.h"
+#include "tests/game/play_world.h"
 #include "tests/game/table_files.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-int readErrors;
-
-int CountReadError(const char*, ...)
+// "read error" lines printed since the fixture started.
+int ReadErrors()
 {
-    readErrors++;
-    return 0;
+    int n = 0;
+    for (const std::string& text : ScreenPrints())
+        n += text == "read error\n";
+    return n;
 }
 
 class EffectData : public testing::Test {
@@ -27,8 +29,7 @@ protected:
         ASSERT_GE(TestArgCount(), 2) << "usage: game_effect_data <data directory>";
         EnterDataDirectory(TestArg(1));
         memset(animFrames, 0, sizeof animFrames);
-        readErrors = 0;
-        TablePrintf = CountReadError;
+        ScreenPrints().clear();
         char path[64];
         for (int id = 0; id < ANIM_IDS; id++) {
             snprintf(path, sizeof path, "img/effect/Effect%02dAnime.csv", id);
@@ -36,7 +37,7 @@ protected:
             snprintf(path, sizeof path, "img/systemeffect/systemeffect%02dAnime.csv", id);
             ReadAnimationCsv(path, KIND_SYSTEM_EFFECT, id);
         }
-        EXPECT_EQ(0, readErrors);
+        EXPECT_EQ(0, ReadErrors());
     }
     void TearDown() override { LeaveDataDirectory(); }
 };

@@ -12,22 +12,10 @@
 #include "game/action_input.h"
 #include "game/game_state.h"
 #include "game/save_data.h"
+#include "tests/game/play_world.h"
 #include "tests/support/test_support.h"
 
 namespace {
-
-std::vector<std::string> messages;
-
-int RecordMessage(const char* format, ...)
-{
-    char text[1024];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    messages.push_back(text);
-    return 0;
-}
 
 std::vector<unsigned char> ReadFileBytes(const char* path)
 {
@@ -65,8 +53,7 @@ protected:
         dir = MakeTempDir("save");
         ASSERT_FALSE(dir.empty());
         ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
-        messages.clear();
-        SaveDataPrintf = RecordMessage;
+        ScreenPrints().clear();
         ScrambleGlobals();
     }
     void TearDown() override
@@ -98,7 +85,7 @@ TEST_F(SaveData, FirstStartWritesTheDefaults)
     int32_t expected[21] = {1, 30, 30, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 0, 0};
     for (int i = 0; i < 21; i++)
         EXPECT_EQ(expected[i], fields[i]) << "field " << i;
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(ScreenPrints().empty());
 }
 
 TEST_F(SaveData, WrittenSettingsReadBack)
@@ -123,7 +110,7 @@ TEST_F(SaveData, WrittenSettingsReadBack)
     EXPECT_EQ(2, lifeSetting);
     for (int i = 0; i < BUTTON_MAP_SIZE; i++)
         EXPECT_EQ(16 - i, buttonMap[i].buttonOfAction);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(ScreenPrints().empty());
 }
 
 TEST_F(SaveData, ReadOnlyFileLoadsButEveryWriteReportsTheOpenError)
@@ -143,14 +130,14 @@ TEST_F(SaveData, ReadOnlyFileLoadsButEveryWriteReportsTheOpenError)
     EXPECT_EQ(2, buttonMap[0].buttonOfAction);
     EXPECT_EQ(3, lastRankPlus1);
     EXPECT_EQ(1, lifeSetting);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(ScreenPrints().empty());
 
     bgmVolume = 70;
     WriteSaveData();
     WriteSaveData();
-    ASSERT_EQ(2u, messages.size());
-    EXPECT_EQ("ファイルオープンエラー\n", messages[0]);
-    EXPECT_EQ(messages[0], messages[1]);
+    ASSERT_EQ(2u, ScreenPrints().size());
+    EXPECT_EQ("ファイルオープンエラー\n", ScreenPrints()[0]);
+    EXPECT_EQ(ScreenPrints()[0], ScreenPrints()[1]);
     // The settings in memory stay; the file keeps what it had.
     EXPECT_EQ(70, bgmVolume);
     std::vector<unsigned char> bytes = ReadFileBytes("SaveData.dat");
@@ -166,8 +153,8 @@ TEST_F(SaveData, MissingFileThatCannotBeWrittenReportsTheError)
     ReadSaveData();
     EXPECT_EQ(1, windowMode);
     EXPECT_EQ(30, bgmVolume);
-    ASSERT_EQ(1u, messages.size());
-    EXPECT_EQ("ファイルオープンエラー\n", messages[0]);
+    ASSERT_EQ(1u, ScreenPrints().size());
+    EXPECT_EQ("ファイルオープンエラー\n", ScreenPrints()[0]);
 }
 
 TEST_F(SaveData, ShortFileKeepsZerosForTheFieldsItDoesNotCover)
