@@ -18,7 +18,8 @@ import sys
 # Geometry shared by all areas
 
 SCREEN_W, SCREEN_H = 1280, 720
-FLOOR_TOP = 608          # the ground's walking surface (the HUD starts at 672)
+FLOOR_TOP = 608          # the ground's walking surface in the fields and most arenas
+HUD_TOP = 672            # the HUD bar covers the screen from here down
 FLOOR_CELLS_H = 16       # 128 pixels deep, so nothing falls through it
 TILE = 64                # floor, wall and stair pieces are 64 x 64
 CELL = 8                 # block sizes are given in 8-pixel cells
@@ -191,7 +192,7 @@ ANIMATIONS = {
     # Bosses: 4 (area 0), 2 (area 1), 3 (area 2), 1 (area 3), 5 and 6 (area 4).
     (3, 1): [boss((64, 96)) for _ in range(5)],
     (3, 2): [boss((64, 96)) for _ in range(4)],
-    (3, 3): [boss((64, 96))],
+    (3, 3): [boss((64, 60))],                                # see ARENA_FLOOR_TOPS
     (3, 4): [boss((96, 96))],
     (3, 5): [boss((96, 80), gravity=0.0)],
     (3, 6): [boss((96, 80), gravity=0.0)],
@@ -262,6 +263,15 @@ ANIMATIONS = {
     (6, 1): [row(2, (64, 32))],
     (6, 2): [row(2, (32, 16))],
 }
+
+# Boss 3's dance drops it to top 612 at its floor places, so the floor of its
+# arena (area 2's) lies 612 + its height down: it lands on the ground instead
+# of inside it. 60 high puts that ground on the HUD's top edge, the lowest
+# line where the heroine standing on it is still in view.
+DANCE_BOTTOM_TOP = 612
+ARENA_FLOOR_TOPS = [FLOOR_TOP, FLOOR_TOP, DANCE_BOTTOM_TOP + ANIMATIONS[(3, 3)][0]['box'][1],
+                    FLOOR_TOP, FLOOR_TOP]
+assert all(top <= HUD_TOP for top in ARENA_FLOOR_TOPS)
 
 ANIM_PATHS = {
     1: ('img/chara/player/Player%dAnime.csv', 'img/chara/player/player%02d_%02d_%02d.bmp'),
@@ -380,9 +390,9 @@ class Layout:
             x += TILE
         return x
 
-    def floor(self, x0, x1, btype):
+    def floor(self, x0, x1, btype, top):
         for x in range(x0, x1, TILE):
-            self.block(x, FLOOR_TOP, btype, TILE, FLOOR_CELLS_H * CELL)
+            self.block(x, top, btype, TILE, FLOOR_CELLS_H * CELL)
 
 
 def field_layout(a):
@@ -477,9 +487,11 @@ def field_layout(a):
 def arena_layout(a):
     lay = Layout()
     s = ARENA_SCROLL
-    lay.floor((s - 128) // TILE * TILE, s + SCREEN_W + 128, T_ARENA_FLOOR + a)
-    lay.column(s - TILE, -256, FLOOR_TOP, T_ARENA_WALL + a)
-    lay.column(s + SCREEN_W, -256, FLOOR_TOP, T_ARENA_WALL + a)
+    floor_top = ARENA_FLOOR_TOPS[a]
+    lay.floor((s - 128) // TILE * TILE, s + SCREEN_W + 128, T_ARENA_FLOOR + a, floor_top)
+    # The walls reach down to the floor, leaving no gap to walk out under.
+    lay.column(s - TILE, -256, floor_top, T_ARENA_WALL + a)
+    lay.column(s + SCREEN_W, -256, floor_top, T_ARENA_WALL + a)
     return lay
 
 

@@ -5,6 +5,8 @@
 // Argument: the data directory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "game/action_input.h"
 #include "game/area_start.h"
 #include "game/data_tables.h"
@@ -51,6 +53,47 @@ int FreeSlots()
     return n;
 }
 
+// The arena `area` as the area start leaves it, with the data's tables and
+// blocks.
+void StartArena(int area)
+{
+    ResetPlayWorld();
+    LoadTables();
+    ASSERT_TRUE(ScreenPrints().empty());
+    SetLayoutReader([](int fileType) { RealReadAreaLayoutCsv(fileType); });
+    UseSeededRandom(1000 + area);
+    areaIndex = area;
+    scrollMin = 750.0f;
+    lives = 3;
+    StartArea();
+    ASSERT_GT(blockCount, 0);
+}
+
+// The top of the highest solid block under the whole width of the box.
+float GroundUnder(const ActorRecord& a)
+{
+    float top = 100000.0f;
+    for (int i = 0; i < blockCount; i++) {
+        const BlockRecord& b = blocks[i];
+        if (b.active && b.solid && b.blockX1 < a.boxX2[0] && a.boxX1[0] < b.blockX2)
+            top = std::min(top, b.blockY1);
+    }
+    return top;
+}
+
+// One play frame as the game runs it, with no key pressed and the heroine
+// kept unhurt.
+void PlayFrame()
+{
+    actors[0].invulnFlag = 1;
+    actors[0].invulnTimer = 0;
+    if (!IsPlayerHeld()) {
+        UpdatePlayer(0);
+        UpdatePlayer(1);
+    }
+    UpdatePlayScene();
+}
+
 class DemoArenas : public testing::Test {
 protected:
     void SetUp() override
@@ -68,16 +111,7 @@ TEST_F(DemoArenas, EveryBossFallsToTheHeroinesShots)
     const int arenaBoss[5] = {4, 2, 3, 1, 5};
     for (int area = 5; area < 10; area++) {
         SCOPED_TRACE(testing::Message() << "arena " << area);
-        ResetPlayWorld();
-        LoadTables();
-        ASSERT_TRUE(ScreenPrints().empty());
-        SetLayoutReader([](int fileType) { RealReadAreaLayoutCsv(fileType); });
-        UseSeededRandom(1000 + area);
-        areaIndex = area;
-        scrollMin = 750.0f;
-        lives = 3;
-        StartArea();
-        ASSERT_GT(blockCount, 0);
+        ASSERT_NO_FATAL_FAILURE(StartArena(area));
         ASSERT_EQ(KIND_PLAYER, actors[0].kind);
         ASSERT_EQ(KIND_BOSS, actors[8].kind);
         ASSERT_EQ(arenaBoss[area - 5], actors[8].subtype);
@@ -116,5 +150,44 @@ TEST_F(DemoArenas, EveryBossFallsToTheHeroinesShots)
         EXPECT_EQ(area == 9, secondForm);
         EXPECT_EQ(1, CountBgmPlays(6, 1, 1));
         RecordProperty(("frames" + std::to_string(area)).c_str(), frame);
+    }
+}
+
+TEST_F(DemoArenas, Boss3DancesOnItsArenaFloor)
+{
+    ASSERT_NO_FATAL_FAILURE(StartArena(7));
+    ActorRecord& boss = actors[8];
+    ASSERT_EQ(3, boss.subtype);
+    for (int frame = 0; frame < 60; frame++)
+        PlayFrame();
+    // Standing under gravity, an actor's bottom sinks half a pixel into the
+    // ground every other frame before the landing lifts it back.
+    ASSERT_NEAR(GroundUnder(boss), boss.boxY2[0], 1.0f) << "the boss has not landed";
+
+    // The dance from its first frame. Each jump down (top 612) must land the
+    // boss on the floor, where it stays until the next jump up, and after
+    // the dance when gravity returns.
+    const struct {
+        int from, to;
+    } bottomStays[] = {{90, 119}, {150, 164}, {180, 194}, {210, 219},
+                       {230, 239}, {250, 259}, {270, 279}, {290, 340}};
+    boss.state = 4;
+    boss.stateFrames = 0;
+    int frame = 0;
+    for (const auto& stay : bottomStays) {
+        while (frame < stay.from - 1)
+            frame++, PlayFrame();
+        for (; frame < stay.to; frame++) {
+            PlayFrame();
+            SCOPED_TRACE(testing::Message() << "frame " << frame + 1 << ", left " << boss.boxX1[0]);
+            ASSERT_NEAR(612.0f, boss.boxY1[0], 1.0f);
+            ASSERT_NEAR(GroundUnder(boss), boss.boxY2[0], 1.0f);
+        }
+        EXPECT_EQ(GroundUnder(boss), boss.boxY2[0]) << "end of the stay from " << stay.from;
+    }
+    EXPECT_EQ(0, boss.state);
+    for (int after = 0; after < 20; after++) {
+        PlayFrame();
+        ASSERT_NEAR(612.0f, boss.boxY1[0], 1.0f) << after;
     }
 }

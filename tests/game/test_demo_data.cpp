@@ -21,7 +21,8 @@ enum DemoDataSource { LOOSE, PACKED };
 
 namespace {
 
-const int FloorTop = 608;
+const int FloorTop = 608;     // the fields' ground
+const int HudTop = 672;
 const int JumpHeight = 100;   // jump speed 10 under gravity 0.5
 
 struct AreaFacts {
@@ -42,6 +43,9 @@ const AreaFacts areas[5] = {
 };
 const int ArenaScroll = 767;
 const int arenaBoss[5] = {4, 2, 3, 1, 5};
+// Boss 3's arena: its ground lies where the dance's floor places (top 612)
+// set the 60-high boss down.
+const int arenaFloor[5] = {FloorTop, FloorTop, 672, FloorTop, FloorTop};
 
 void LoadAllAnimations()
 {
@@ -83,12 +87,24 @@ int SurfaceAt(float worldX)
     return top;
 }
 
-bool HasFloorAt(float worldX)
+bool HasFloorAt(float worldX, int floorTop = FloorTop)
 {
     for (int i = 0; i < blockCount; i++) {
         const BlockRecord& b = blocks[i];
-        if (b.active && b.solid && b.blockY1 == FloorTop && b.blockY2 - b.blockY1 >= 64 &&
+        if (b.active && b.solid && b.blockY1 == floorTop && b.blockY2 - b.blockY1 >= 64 &&
             b.blockX1 + scrollX <= worldX && worldX < b.blockX2 + scrollX)
+            return true;
+    }
+    return false;
+}
+
+// Whether a solid block covers the point at world x, screen y.
+bool SolidAt(float worldX, float y)
+{
+    for (int i = 0; i < blockCount; i++) {
+        const BlockRecord& b = blocks[i];
+        if (b.active && b.solid && b.blockX1 + scrollX <= worldX && worldX < b.blockX2 + scrollX &&
+            b.blockY1 <= y && y < b.blockY2)
             return true;
     }
     return false;
@@ -391,14 +407,22 @@ TEST_P(DemoData, ArenasAreWalledWithRoomForTheBoss)
     for (int a = 5; a < 10; a++) {
         SCOPED_TRACE(testing::Message() << "arena " << a);
         ReadLayouts(a, (float)ArenaScroll);
+        int floor = arenaFloor[a - 5];
+        // The heroine standing on the ground is above the HUD.
+        EXPECT_LE(floor, HudTop);
         for (int x = 0; x < 1280; x += 16)
-            ASSERT_TRUE(HasFloorAt((float)(ArenaScroll + x))) << x;
-        EXPECT_LT(SurfaceAt((float)(ArenaScroll - 32)), -200);
-        EXPECT_LT(SurfaceAt((float)(ArenaScroll + 1280 + 32)), -200);
+            ASSERT_TRUE(HasFloorAt((float)(ArenaScroll + x), floor)) << x;
+        // Walls too high to jump over, down to the ground with no gap below.
+        for (float wallX : {ArenaScroll - 32.0f, ArenaScroll + 1280 + 32.0f}) {
+            EXPECT_LT(SurfaceAt(wallX), -200);
+            for (int y = -200; y < floor; y += 8)
+                ASSERT_TRUE(SolidAt(wallX, (float)y)) << wallX << " " << y;
+        }
         // The boss appears at (1040, 512) and the player at (200, 512).
         const AnimFrameRecord& boss = First(3, arenaBoss[a - 5], 0);
         EXPECT_LE(1040 + boss.width, 1280);
-        EXPECT_LE(512 + boss.height, FloorTop + 8);
+        EXPECT_LE(512 + boss.height, floor + 8);
+        EXPECT_LE(512 + First(1, 0, 0).height, floor);
         EXPECT_EQ(0, spawnList[0].subtype);
         EXPECT_EQ(0, itemList[0].itemX);
     }
