@@ -13,3 +13,7 @@ bool WriteTableFile(const std::string& root, const std::string& relative, const 
 // the archives and goes back.
 void EnterDataDirectory(const std::string& dir);
 void LeaveDataDirectory();
+
+// Reads the block animation, the slot table and every animation file of the
+// current data directory, as the game's start-up loading does.
+void ReadAllTables();

@@ -26,24 +26,6 @@ namespace {
 const int ACTION_JUMP = 2;
 const int ACTION_SHOT = 3;
 
-void LoadTables()
-{
-    char path[64];
-    ReadBlockAnimeCsv();
-    ReadSlotCsv();
-    ReadAnimationCsv("img/chara/player/Player0Anime.csv", 1, 0);
-    for (int id = 0; id < ANIM_IDS; id++) {
-        snprintf(path, sizeof path, "img/chara/enemy/Enemy%02dAnime.csv", id);
-        ReadAnimationCsv(path, 2, id);
-        snprintf(path, sizeof path, "img/chara/Boss/Boss%02dAnime.csv", id);
-        ReadAnimationCsv(path, 3, id);
-        snprintf(path, sizeof path, "img/effect/Effect%02dAnime.csv", id);
-        ReadAnimationCsv(path, 4, id);
-        snprintf(path, sizeof path, "img/systemeffect/systemeffect%02dAnime.csv", id);
-        ReadAnimationCsv(path, 6, id);
-    }
-}
-
 int FreeSlots()
 {
     int n = 0;
@@ -58,7 +40,7 @@ int FreeSlots()
 void StartArena(int area)
 {
     ResetPlayWorld();
-    LoadTables();
+    ReadAllTables();
     ASSERT_TRUE(ScreenPrints().empty());
     SetLayoutReader([](int fileType) { RealReadAreaLayoutCsv(fileType); });
     UseSeededRandom(1000 + area);

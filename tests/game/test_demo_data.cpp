@@ -47,26 +47,6 @@ const int arenaBoss[5] = {4, 2, 3, 1, 5};
 // set the 60-high boss down.
 const int arenaFloor[5] = {FloorTop, FloorTop, 672, FloorTop, FloorTop};
 
-void LoadAllAnimations()
-{
-    // As the start-up loading reads them.
-    char path[64];
-    ReadAnimationCsv("img/chara/player/Player0Anime.csv", 1, 0);
-    ReadAnimationCsv("img/chara/player/Player1Anime.csv", 1, 1);
-    for (int id = 0; id < ANIM_IDS; id++) {
-        snprintf(path, sizeof path, "img/chara/enemy/Enemy%02dAnime.csv", id);
-        ReadAnimationCsv(path, 2, id);
-        snprintf(path, sizeof path, "img/chara/Boss/Boss%02dAnime.csv", id);
-        ReadAnimationCsv(path, 3, id);
-        snprintf(path, sizeof path, "img/effect/Effect%02dAnime.csv", id);
-        ReadAnimationCsv(path, 4, id);
-        snprintf(path, sizeof path, "img/item/Item%02dAnime.csv", id);
-        ReadAnimationCsv(path, 5, id);
-        snprintf(path, sizeof path, "img/systemeffect/systemeffect%02dAnime.csv", id);
-        ReadAnimationCsv(path, 6, id);
-    }
-}
-
 const AnimFrameRecord& First(int kind, int id, int row)
 {
     return animFrames[kind][id][row][0];
@@ -164,9 +144,7 @@ protected:
         memset(slotEntries, 0, sizeof slotEntries);
         memset(itemList, 0, sizeof itemList);
         ScreenPrints().clear();
-        ReadBlockAnimeCsv();
-        ReadSlotCsv();
-        LoadAllAnimations();
+        ReadAllTables();
         EXPECT_EQ(0, ReadErrors());
     }
     void TearDown() override

@@ -31,31 +31,11 @@ enum {
     SHOT_PERIOD = 6,
 };
 
-void LoadTables()
-{
-    ReadBlockAnimeCsv();
-    ReadSlotCsv();
-    char path[64];
-    ReadAnimationCsv("img/chara/player/Player0Anime.csv", KIND_PLAYER, 0);
-    for (int id = 0; id < ANIM_IDS; id++) {
-        snprintf(path, sizeof path, "img/chara/enemy/Enemy%02dAnime.csv", id);
-        ReadAnimationCsv(path, KIND_ENEMY, id);
-        snprintf(path, sizeof path, "img/chara/Boss/Boss%02dAnime.csv", id);
-        ReadAnimationCsv(path, KIND_BOSS, id);
-        snprintf(path, sizeof path, "img/effect/Effect%02dAnime.csv", id);
-        ReadAnimationCsv(path, KIND_EFFECT, id);
-        snprintf(path, sizeof path, "img/item/Item%02dAnime.csv", id);
-        ReadAnimationCsv(path, KIND_ITEM, id);
-        snprintf(path, sizeof path, "img/systemeffect/systemeffect%02dAnime.csv", id);
-        ReadAnimationCsv(path, KIND_SYSTEM_EFFECT, id);
-    }
-}
-
 // The state the start-up loading leaves behind.
 void StartUp()
 {
     ResetGameGlobals();
-    LoadTables();
+    ReadAllTables();
     screenWidth = 1280;
     screenHeight = 720;
     gravityStep = 0.5f;
