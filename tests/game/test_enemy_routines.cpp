@@ -86,6 +86,8 @@ TEST_F(EnemyRoutines, FarOffScreenEnemiesLeaveWithoutDrops)
         {58, 1781.0f, 300.0f, true},   // no routine, still removed
         {27, 9000.0f, 300.0f, false},  // the hazard's corners never leave
         {28, 9000.0f, -5000.0f, false},
+        {-1, 1781.0f, 300.0f, true},     // subtypes without a routine, from data
+        {100000, 600.0f, 300.0f, false},
     };
     for (const Case& c : cases) {
         SetUp();

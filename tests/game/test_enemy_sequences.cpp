@@ -533,6 +533,33 @@ TEST_F(Hazard, CornersFromDataOrStaleLinksTouchNothingElse)
     }
 }
 
+TEST_F(Hazard, OtherActorsCarryingTheLinkAreNoCorners)
+{
+    // Slots keep a freed corner's link; an effect 28 and an item spawned
+    // there since are not the emitter's corners.
+    PlaceActor(8, KIND_EFFECT, 28, 100, 100, 16, 16, 1).linkId = 20;
+    PlaceActor(9, KIND_ITEM, 28, 130, 100, 16, 16, 1).linkId = 20;
+    ActorRecord& e = Emit();
+    std::vector<int> corners = SlotsOf(KIND_ENEMY, 28);
+    ASSERT_EQ((std::vector<int>{10, 11}), corners);
+    EXPECT_NEAR(25.999967f, actors[10].vx, 1e-4);
+    EXPECT_NEAR(-18.392095f, actors[11].vx, 1e-4);
+    for (int slot : {8, 9}) {
+        EXPECT_FLOAT_EQ(0.0f, actors[slot].vx) << slot;
+        EXPECT_FLOAT_EQ(0.0f, actors[slot].vy) << slot;
+    }
+    for (int n = 0; n < 10; n++)
+        StepEnemy();
+    EXPECT_EQ(TruncateToInt(actors[10].centerX[0]), hazardVertexX[20][1]);
+    EXPECT_EQ(TruncateToInt(actors[11].centerY[0]), hazardVertexY[20][2]);
+    e.hitPoints = 0;
+    StepEnemy();
+    EXPECT_EQ(1 - 999, actors[10].hitPoints);
+    EXPECT_EQ(1 - 999, actors[11].hitPoints);
+    EXPECT_EQ(1, actors[8].hitPoints);
+    EXPECT_EQ(1, actors[9].hitPoints);
+}
+
 TEST_F(Hazard, TheLinkStateOutlivesAnAreaRestart)
 {
     Emit();
