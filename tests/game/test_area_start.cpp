@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "game/actor_pool.h"
+#include "game/boss_routines.h"
 #include "game/area_start.h"
 #include "game/game_state.h"
 #include "game/play_state.h"
@@ -83,6 +84,7 @@ TEST_F(AreaStart, ResetsThePerLifeStateAndTheLists)
     confirmQuit = 1;
     startCurtainDone = 1;
     gateSpawned = 1;  // a restart after the door appeared brings it back
+    waveDrift = 90;   // boss 2's wave cut short by a death
     hazardVertexX[40][0] = 5;
     startLinePassed = 1;
     checkpoint = 1;
@@ -103,6 +105,7 @@ TEST_F(AreaStart, ResetsThePerLifeStateAndTheLists)
     EXPECT_EQ(0, confirmQuit);
     EXPECT_EQ(0, startCurtainDone);
     EXPECT_EQ(0, gateSpawned);
+    EXPECT_EQ(0, waveDrift);
     EXPECT_EQ(0, hazardVertexX[40][0]);
     EXPECT_EQ(1, ClearScreenPrintCount());
     // Progress marks stay for the restart.
