@@ -215,10 +215,11 @@ int ShrinkImageHalf(const ColorFormat* format, void* destination, int destinatio
                     const void* source, int sourcePitch, int destinationX, int destinationY,
                     int sourceX, int sourceY, int sourceWidth, int sourceHeight)
 {
-    if (sourceWidth < 1 || sourceHeight < 1)
-        return -1;
     if ((sourceWidth != 1 && sourceWidth % 2) || (sourceHeight != 1 && sourceHeight % 2))
         return -1;
+    // An empty rectangle is even: nothing to halve.
+    if (sourceWidth < 1 || sourceHeight < 1)
+        return 0;
     int bytes;
     if (format->bitDepth == 16)
         bytes = 2;

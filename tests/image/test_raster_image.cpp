@@ -245,6 +245,11 @@ TEST(RasterImage, ShrinkHalfAveragesEachChannel)
     // Odd sizes other than 1 are refused; other depths write nothing.
     EXPECT_EQ(-1, ShrinkImageHalf(&argb, dst, 12, src, 16, 0, 0, 0, 0, 3, 2));
     EXPECT_EQ(-1, ShrinkImageHalf(&argb, dst, 12, src, 16, 0, 0, 0, 0, 2, 3));
+    // An empty rectangle is even and has nothing to halve.
+    dst[0] = 0xDEADBEEF;
+    EXPECT_EQ(0, ShrinkImageHalf(&argb, dst, 12, src, 16, 0, 0, 0, 0, 0, 2));
+    EXPECT_EQ(0, ShrinkImageHalf(&argb, dst, 12, src, 16, 0, 0, 0, 0, 2, 0));
+    EXPECT_EQ(0xDEADBEEFu, dst[0]);
     ColorFormat rgb24;
     memset(&rgb24, 0, sizeof rgb24);
     SetColorFormatRGB24(&rgb24);
