@@ -67,6 +67,9 @@ int FreeRasterImage(RasterImage* image)
 
 int ClearImageRect(RasterImage* image, int x, int y, int width, int height)
 {
+    // A width below 1 clears nothing, as a height below 1 does.
+    if (width < 1)
+        return 0;
     int bytes = image->format.bytesPerPixel;
     for (int j = 0; j < height; j++)
         memset(PixelRow(image->pixels, image->pitch, y + j) + (ptrdiff_t)x * bytes, 0,

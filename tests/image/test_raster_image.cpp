@@ -92,6 +92,8 @@ TEST(RasterImage, ClearRectZeroesOnlyTheRectangle)
         }
     ClearImageRect(&image, 0, 0, 4, 0);   // no rows
     EXPECT_NE(0u, Pixel(image, 0, 0));
+    EXPECT_EQ(0, ClearImageRect(&image, 0, 0, -1, 2));   // no columns
+    EXPECT_NE(0u, Pixel(image, 0, 0));
     FreeRasterImage(&image);
 }
 
