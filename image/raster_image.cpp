@@ -67,6 +67,9 @@ int FreeRasterImage(RasterImage* image)
 
 int ClearImageRect(RasterImage* image, int x, int y, int width, int height)
 {
+    // A width below 1 clears nothing, as a height below 1 does.
+    if (width < 1)
+        return 0;
     int bytes = image->format.bytesPerPixel;
     for (int j = 0; j < height; j++)
         memset(PixelRow(image->pixels, image->pitch, y + j) + (ptrdiff_t)x * bytes, 0,
@@ -215,10 +218,11 @@ int ShrinkImageHalf(const ColorFormat* format, void* destination, int destinatio
                     const void* source, int sourcePitch, int destinationX, int destinationY,
                     int sourceX, int sourceY, int sourceWidth, int sourceHeight)
 {
-    if (sourceWidth < 1 || sourceHeight < 1)
-        return -1;
     if ((sourceWidth != 1 && sourceWidth % 2) || (sourceHeight != 1 && sourceHeight % 2))
         return -1;
+    // An empty rectangle is even: nothing to halve.
+    if (sourceWidth < 1 || sourceHeight < 1)
+        return 0;
     int bytes;
     if (format->bitDepth == 16)
         bytes = 2;

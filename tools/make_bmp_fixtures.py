@@ -5,7 +5,7 @@ for the 1-bit encoding.
 
     tools/make_bmp_fixtures.py [output-dir]   (default tests/image/fixtures)
 
-The picture and palette here are repeated in tests/image/bmp_fixture_picture.h;
+The picture and palette here are repeated in tests/image/image_fixtures.h;
 change both together.
 """
 import os

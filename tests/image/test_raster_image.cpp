@@ -92,6 +92,8 @@ TEST(RasterImage, ClearRectZeroesOnlyTheRectangle)
         }
     ClearImageRect(&image, 0, 0, 4, 0);   // no rows
     EXPECT_NE(0u, Pixel(image, 0, 0));
+    EXPECT_EQ(0, ClearImageRect(&image, 0, 0, -1, 2));   // no columns
+    EXPECT_NE(0u, Pixel(image, 0, 0));
     FreeRasterImage(&image);
 }
 
@@ -245,6 +247,11 @@ TEST(RasterImage, ShrinkHalfAveragesEachChannel)
     // Odd sizes other than 1 are refused; other depths write nothing.
     EXPECT_EQ(-1, ShrinkImageHalf(&argb, dst, 12, src, 16, 0, 0, 0, 0, 3, 2));
     EXPECT_EQ(-1, ShrinkImageHalf(&argb, dst, 12, src, 16, 0, 0, 0, 0, 2, 3));
+    // An empty rectangle is even and has nothing to halve.
+    dst[0] = 0xDEADBEEF;
+    EXPECT_EQ(0, ShrinkImageHalf(&argb, dst, 12, src, 16, 0, 0, 0, 0, 0, 2));
+    EXPECT_EQ(0, ShrinkImageHalf(&argb, dst, 12, src, 16, 0, 0, 0, 0, 2, 0));
+    EXPECT_EQ(0xDEADBEEFu, dst[0]);
     ColorFormat rgb24;
     memset(&rgb24, 0, sizeof rgb24);
     SetColorFormatRGB24(&rgb24);
