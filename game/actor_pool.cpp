@@ -76,6 +76,9 @@ static void SetUpEnemy(ActorRecord& a, int subtype, int row, int extra1)
             if (actors[i].subtype == 57)
                 count++;
         a.siblingCount = count;
+        // Its spheres stay as the slot held them, but not an earlier
+        // occupant's list entry: only the list loop links an enemy to one.
+        a.spawnIndex = spawningFromList ? loopIndex : SPAWN_INDEX_NONE;
         break;
     }
     default:

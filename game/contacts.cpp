@@ -182,6 +182,8 @@ void GatherEntranceSpheres()
 void CheckHazards()
 {
     const ActorRecord& player = actors[0];
+    // Hazards hurt only the heroine: during the entrance slot 0 holds the
+    // effect gathering her spheres, which a hit would scatter or "kill".
     if (player.kind != KIND_PLAYER)
         return;
     for (int a = RESERVED_SLOTS; a < ACTOR_SLOTS; a++) {

@@ -459,13 +459,15 @@ static void ReadItemLayout(CsvFile& file)
             continue;
         }
         // A comment keeps the fields read so far and skips to the next record.
-        if (index < ITEM_LIST_SIZE) {
-            if (column > 0 && IsUsableItem(record))
-                itemList[index] = record;
-            index++;
-        }
+        // One that leaves no record takes no place either: the entry would
+        // still hold what an earlier area's list put there.
+        if (index < ITEM_LIST_SIZE && column > 0 && IsUsableItem(record))
+            itemList[index++] = record;
         column = 0;
     }
+    // A last record cut short by the end of the file still counts.
+    if (index < ITEM_LIST_SIZE && column > 0 && IsUsableItem(record))
+        itemList[index++] = record;
     // The list ends with this file's records: entries left from an area with
     // a longer list must not be placed here.
     if (index < ITEM_LIST_SIZE)

@@ -9,6 +9,7 @@
 #include "game/data_tables.h"
 #include "game/enemy_routines.h"
 #include "game/game_state.h"
+#include "game/main_loop.h"
 #include "game/play_state.h"
 #include "game/save_data.h"
 
@@ -36,6 +37,7 @@ static void ResetSceneState()
     Zero(seHandle);
     loopIndex = lastSpawnSlot = 0;
     areaClearFrame = gameOverFrame = 0;
+    lastFrameEnd = 0;
     colorWhite = 0;
 }
 

@@ -21,7 +21,7 @@
 
 static const int FrameMilliseconds = 16;
 
-static int lastFrameEnd;
+int lastFrameEnd;
 
 int StartGame()
 {

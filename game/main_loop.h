@@ -12,5 +12,7 @@ int RunGameFrame();
 int FrameSleepTime(int now, int last);
 // Sleeps for what remains of the frame's 16 ms and stores the time.
 void PaceFrame();
+// When the previous frame ended (GetMilliCount); 0 before the first.
+extern int lastFrameEnd;
 // The main loop: runs frames until the window is gone.
 void RunGameLoop();

@@ -171,7 +171,14 @@ TEST_F(ActorPool, EnemySegmentsCountTheirSiblingsAndCornersKeepTheirLink)
     SpawnActor(8, KIND_ENEMY, 0.0f, 0.0f, 57, 0, 0, 0, 0);
     EXPECT_EQ(4, actors[8].siblingCount);
     EXPECT_EQ(9, actors[8].spheres);
-    EXPECT_EQ(5, actors[8].spawnIndex);
+    // The slot's old entry is not taken over: the segment's death must not
+    // re-arm or retire it.
+    EXPECT_EQ(SPAWN_INDEX_NONE, actors[8].spawnIndex);
+    // From the list it is tied to its own entry.
+    ResetActorPool();
+    spawnList[3].subtype = 57;
+    SpawnListEnemy(3);
+    EXPECT_EQ(3, actors[8].spawnIndex);
 
     SpawnActor(8, KIND_ENEMY, 0.0f, 0.0f, 28, 0, 0, 42, 0);
     EXPECT_EQ(42, actors[9].linkId);

@@ -435,6 +435,26 @@ TEST_F(Tables, ItemListEndsWithTheFileAndDropsUnusableRecords)
     EXPECT_EQ(9, itemList[1].flagIndex);
     EXPECT_EQ(1, itemList[1].taken);  // taken flags stay until the area select
     EXPECT_EQ(0, itemList[2].itemX);
+
+    // A comment line leaves no entry of the longer list behind, and a last
+    // line cut short by the end of the file still places its item.
+    areaIndex = 0;
+    ReadAreaLayoutCsv(LAYOUT_ITEMS);
+    areaIndex = 2;
+    Write("img/item/ItemPosition02.csv",
+          std::string(LayoutHeader) +
+              "3100,400,0,0,4,0,0\n"
+              "// the second chest comes later\n"
+              "3600,410,0,1,5/ fields after the slash are lost\n"
+              "3700,420,1,0,6");
+    ReadAreaLayoutCsv(LAYOUT_ITEMS);
+    EXPECT_EQ(3100, itemList[0].itemX);
+    EXPECT_EQ(3600, itemList[1].itemX);
+    EXPECT_EQ(410, itemList[1].itemY);
+    EXPECT_EQ(1, itemList[1].itemFacing);
+    EXPECT_EQ(3700, itemList[2].itemX);
+    EXPECT_EQ(6, itemList[2].flagIndex);
+    EXPECT_EQ(0, itemList[3].itemX);
 }
 
 TEST_F(Tables, PlacedBlocksTakeTheFirstUnusedEntry)

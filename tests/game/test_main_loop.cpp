@@ -26,6 +26,14 @@ TEST(FramePacing, SleepsWhatRemainsOfSixteenMilliseconds)
         EXPECT_EQ(c.sleep, FrameSleepTime(c.now, c.last)) << c.last << " -> " << c.now;
 }
 
+TEST(FramePacing, AGameResetForgetsThePreviousFrame)
+{
+    // A reset game paces its first frame as the program's first: stored time 0.
+    lastFrameEnd = 12345;
+    ResetGameGlobals();
+    EXPECT_EQ(0, lastFrameEnd);
+}
+
 namespace {
 
 HWND FindGameWindow()
