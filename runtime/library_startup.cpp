@@ -435,6 +435,9 @@ void FatalErrorExit(const char* text)
             RestoreScreenSaver();
         ExitProcess((UINT)-1);
     }
+    // Met inside the pump's text-input step, whose re-entry guard stays set,
+    // the shut-down could never pump the window away: clear it first.
+    SystemState.live.pumpReentry = 0;
     EndLibrarySystem();
     DestroyLibraryLock();
     ExitProcess((UINT)-1);

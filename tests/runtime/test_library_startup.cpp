@@ -305,6 +305,13 @@ void StartLoggedLibrary()
         ExitProcess(3);
 }
 
+// Ends a process that a fatal exit failed to end.
+DWORD WINAPI Watchdog(void*)
+{
+    Sleep(15000);
+    ExitProcess(5);
+}
+
 } // namespace
 
 TEST(StartupFatal, EndsTheProcessFromAnyThread)
@@ -352,6 +359,26 @@ TEST(StartupFatal, EndsTheProcessFromAnyThread)
     EXPECT_EQ("スレッドで致命的なエラー", lines.back());
     EXPECT_TRUE(ScreenSaverActive()) << "the screen saver setting comes back";
     SetScreenSaverActive(before);
+    DeleteFileA("Log.txt");
+}
+
+TEST(StartupFatal, InsideTheTextInputStepDoesNotHang)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Inside the pump's text-input step (whose re-entry guard is set): the
+    // shut-down still pumps the window away instead of hanging.
+    DeleteFileA("Log.txt");
+    EXPECT_EXIT(
+        {
+            StartLoggedLibrary();
+            CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
+            SystemState.live.pumpReentry = 1;
+            FatalErrorExit("入力処理中の致命的なエラー");
+        },
+        testing::ExitedWithCode(-1), "");
+    std::vector<std::string> lines = StripLogLines(ReadFileText("Log.txt"));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ("", lines.back()) << "the allocation dump closes the log";
     DeleteFileA("Log.txt");
 }
 
