@@ -305,9 +305,8 @@ void StartLoggedLibrary()
         ExitProcess(3);
 }
 
-// Reports on stderr every screen saver switch of this process (where a
-// death test can see it after the process is gone), by taking the place of
-// SystemParametersInfoA in the program's import table.
+// Reports on stderr every screen saver switch of this process, where a death
+// test can see it after the process is gone.
 extern "C" void* importedSystemParametersInfo asm("__imp__SystemParametersInfoA@16");
 BOOL(WINAPI* realSystemParametersInfo)(UINT, UINT, PVOID, UINT);
 
@@ -321,10 +320,8 @@ BOOL WINAPI ReportingSystemParametersInfo(UINT action, UINT value, PVOID data, U
 // Switches the screen saver on, then reports every later switch.
 void ReportScreenSaverSwitches()
 {
-    DWORD protect;
-    VirtualProtect(&importedSystemParametersInfo, sizeof(void*), PAGE_READWRITE, &protect);
-    realSystemParametersInfo = (BOOL(WINAPI*)(UINT, UINT, PVOID, UINT))importedSystemParametersInfo;
-    importedSystemParametersInfo = (void*)ReportingSystemParametersInfo;
+    realSystemParametersInfo = (BOOL(WINAPI*)(UINT, UINT, PVOID, UINT))ReplaceImport(
+        &importedSystemParametersInfo, (void*)ReportingSystemParametersInfo);
     realSystemParametersInfo(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, 0);
 }
 
