@@ -144,6 +144,10 @@ static void CheckDisplayMode()
 static int FailStart()
 {
     EndLibrarySystem();
+    // The window stays until the process ends, but the screen saver setting
+    // outlives the process: give it back.
+    if (SystemState.live.window)
+        RestoreScreenSaver();
     SystemState.kept.starting = 0;
     return -1;
 }
@@ -435,7 +439,14 @@ void FatalErrorExit(const char* text)
             RestoreScreenSaver();
         ExitProcess((UINT)-1);
     }
+    // Met inside the pump's text-input step, whose re-entry guard stays set,
+    // the shut-down could never pump the window away: clear it first.
+    SystemState.live.pumpReentry = 0;
     EndLibrarySystem();
+    // Met during start-up, after the window start, the shut-down has nothing
+    // to end; the screen saver setting still goes back.
+    if (w.window)
+        RestoreScreenSaver();
     DestroyLibraryLock();
     ExitProcess((UINT)-1);
 }

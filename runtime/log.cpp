@@ -85,6 +85,19 @@ static size_t ConvertLineFeeds(const char* text, char* out)
     return n;
 }
 
+// Whether the text ends with a backslash of its own, not with the trail byte
+// of a double-byte character that has the same value.
+static bool EndsWithSeparator(const char* text)
+{
+    bool separator = false;
+    for (const char* p = text; *p;) {
+        int bytes = CharBytes(p);
+        separator = bytes == 1 && *p == '\\';
+        p += bytes;
+    }
+    return separator;
+}
+
 int WriteLog(const char* text)
 {
     const SystemSettings& s = SystemState.settings;
@@ -107,8 +120,7 @@ int WriteLog(const char* text)
 
     char path[FULL_PATH_SIZE];
     const char* name = s.logFileName[0] ? s.logFileName : DefaultLogName;
-    size_t directoryLength = strlen(k.startDirectory);
-    bool separator = directoryLength > 0 && k.startDirectory[directoryLength - 1] == '\\';
+    bool separator = EndsWithSeparator(k.startDirectory);
     int pathLength = snprintf(path, sizeof path, "%s%s%s", k.startDirectory, separator ? "" : "\\", name);
     HANDLE file = INVALID_HANDLE_VALUE;
     if (pathLength > 0 && pathLength < (int)sizeof path)

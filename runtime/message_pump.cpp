@@ -103,7 +103,9 @@ int WaitWhileInactive()
     // Without a window nothing can make it active: there is nothing to wait for.
     if (!w.window || w.inPaint || w.active || (SystemState.settings.keepRunning && SystemState.settings.windowMode))
         return 0;
-    while (RunMessagePump() == 0 && !SystemState.live.active) {
-    }
+    // With keep-running on (full screen) the pump makes one pass and does not
+    // sleep: sleep here, so that the wait does not spin.
+    while (RunMessagePump() == 0 && !SystemState.live.active)
+        Sleep(1);
     return 0;
 }

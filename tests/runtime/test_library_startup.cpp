@@ -305,6 +305,36 @@ void StartLoggedLibrary()
         ExitProcess(3);
 }
 
+// Reports on stderr every screen saver switch of this process, where a death
+// test can see it after the process is gone.
+extern "C" void* importedSystemParametersInfo asm("__imp__SystemParametersInfoA@16");
+BOOL(WINAPI* realSystemParametersInfo)(UINT, UINT, PVOID, UINT);
+
+BOOL WINAPI ReportingSystemParametersInfo(UINT action, UINT value, PVOID data, UINT flags)
+{
+    if (action == SPI_SETSCREENSAVEACTIVE)
+        fprintf(stderr, "[screen saver %u]", value);
+    return realSystemParametersInfo(action, value, data, flags);
+}
+
+// Switches the screen saver on, then reports every later switch.
+void ReportScreenSaverSwitches()
+{
+    realSystemParametersInfo = (BOOL(WINAPI*)(UINT, UINT, PVOID, UINT))ReplaceImport(
+        &importedSystemParametersInfo, (void*)ReportingSystemParametersInfo);
+    realSystemParametersInfo(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, 0);
+}
+
+// Off at the window start, then back on; nothing else.
+const char* const ScreenSaverOffAndBack = "^\\[screen saver 0\\]\\[screen saver 1\\]$";
+
+// Ends a process that a fatal exit failed to end.
+DWORD WINAPI Watchdog(void*)
+{
+    Sleep(15000);
+    ExitProcess(5);
+}
+
 } // namespace
 
 TEST(StartupFatal, EndsTheProcessFromAnyThread)
@@ -317,10 +347,11 @@ TEST(StartupFatal, EndsTheProcessFromAnyThread)
     DeleteFileA("Log.txt");
     EXPECT_EXIT(
         {
+            ReportScreenSaverSwitches();
             StartLoggedLibrary();
             FatalErrorExitFormat("致命的なエラー %d", 7);
         },
-        testing::ExitedWithCode(-1), "");
+        testing::ExitedWithCode(-1), ScreenSaverOffAndBack);
     std::vector<std::string> lines = StripLogLines(ReadFileText("Log.txt"));
     std::vector<Expected> expected = {
         {"致命的なエラー 7", true},
@@ -341,17 +372,54 @@ TEST(StartupFatal, EndsTheProcessFromAnyThread)
     DeleteFileA("Log.txt");
     EXPECT_EXIT(
         {
+            ReportScreenSaverSwitches();
             StartLoggedLibrary();
             HANDLE thread = CreateThread(nullptr, 0, FatalOnThread, nullptr, 0, nullptr);
             WaitForSingleObject(thread, 20000);
             ExitProcess(4);
         },
-        testing::ExitedWithCode(-1), "");
+        testing::ExitedWithCode(-1), ScreenSaverOffAndBack);
     lines = StripLogLines(ReadFileText("Log.txt"));
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ("スレッドで致命的なエラー", lines.back());
     EXPECT_TRUE(ScreenSaverActive()) << "the screen saver setting comes back";
     SetScreenSaverActive(before);
+    DeleteFileA("Log.txt");
+}
+
+TEST(StartupFatal, DuringStartUpTheScreenSaverComesBack)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // After the window start (a failed input device, say): the shut-down has
+    // nothing to end, yet the setting found at the window start comes back.
+    EXPECT_EXIT(
+        {
+            ReportScreenSaverSwitches();
+            ChangeWindowMode(1);
+            if (CreateMainWindow() != 0)
+                ExitProcess(3);
+            FatalErrorExit("起動中の致命的なエラー");
+        },
+        testing::ExitedWithCode(-1), ScreenSaverOffAndBack);
+}
+
+TEST(StartupFatal, InsideTheTextInputStepDoesNotHang)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Inside the pump's text-input step (whose re-entry guard is set): the
+    // shut-down still pumps the window away instead of hanging.
+    DeleteFileA("Log.txt");
+    EXPECT_EXIT(
+        {
+            StartLoggedLibrary();
+            CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
+            SystemState.live.pumpReentry = 1;
+            FatalErrorExit("入力処理中の致命的なエラー");
+        },
+        testing::ExitedWithCode(-1), "");
+    std::vector<std::string> lines = StripLogLines(ReadFileText("Log.txt"));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ("", lines.back()) << "the allocation dump closes the log";
     DeleteFileA("Log.txt");
 }
 

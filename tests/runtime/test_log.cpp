@@ -140,6 +140,27 @@ TEST(LogFile, OffWritesNothingAnywhere)
     EXPECT_EQ("#:\tshown\r\n", Unstamped(debug.Text()));
 }
 
+TEST(LogFile, StartDirectoryEndingInATrailByteLikeABackslash)
+{
+    // "表" is 0x95 0x5C in Shift-JIS: the directory does not end with a
+    // separator, so the log's path needs one.
+    LogCapture log;
+    log.Start();
+    std::string inner = log.directory + "\\\x95\x5C";
+    ASSERT_TRUE(CreateDirectoryA(inner.c_str(), nullptr));
+    SetCurrentDirectoryA(inner.c_str());
+    snprintf(SystemState.kept.startDirectory, sizeof SystemState.kept.startDirectory, "%s", inner.c_str());
+    StartLogFile();
+    WriteLog("inner\n");
+    FILE* f = fopen((inner + "\\Log.txt").c_str(), "rb");
+    ASSERT_NE(nullptr, f);
+    char text[64] = {};
+    fread(text, 1, sizeof text - 1, f);
+    fclose(f);
+    EXPECT_EQ("#:inner\r\n", Unstamped(text));
+    SetCurrentDirectoryA(log.directory.c_str());
+}
+
 TEST(LogFile, NothingBeforeTheStartDirectoryIsKnown)
 {
     LogCapture log;

@@ -1,9 +1,12 @@
 // The per-frame message step: how many messages a call takes, the quit
-// answer, and the calls made before a window exists.
+// answer, the calls made before a window exists, and the hold while the
+// window is inactive.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "graphics/device_reset.h"
 #include "runtime/library.h"
+#include "runtime/main_window.h"
 #include "runtime/message_pump.h"
 #include "runtime/system_state.h"
 #include "runtime/window_state.h"
@@ -24,6 +27,55 @@ void StartWithCountingWindow()
     MSG msg;
     for (int i = 0; i < 100 && PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE); i++)
         RunMessagePump();
+}
+
+// Sleeps of one thread, counted through the program's import table.
+extern "C" void* importedSleep asm("__imp__Sleep@4");
+void(WINAPI* realSleep)(DWORD);
+DWORD countedThread;
+volatile LONG sleepsCounted;
+
+void WINAPI CountingSleep(DWORD ms)
+{
+    if (GetCurrentThreadId() == countedThread)
+        InterlockedIncrement(&sleepsCounted);
+    realSleep(ms);
+}
+
+void CountSleepsOfThisThread()
+{
+    countedThread = GetCurrentThreadId();
+    sleepsCounted = 0;
+    if (!realSleep)
+        realSleep = (void(WINAPI*)(DWORD))ReplaceImport(&importedSleep, (void*)CountingSleep);
+}
+
+volatile LONG activationPosted;
+
+// Activates the window through its queue a while after the caller started
+// waiting for that.
+DWORD WINAPI ActivateLater(void* window)
+{
+    Sleep(200);
+    InterlockedExchange(&activationPosted, 1);
+    PostMessageA((HWND)window, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 0), 0);
+    return 0;
+}
+
+// Runs the call while another thread activates the window; the call is to
+// return only after the activation, having slept while it waited.
+template <typename Call>
+void ExpectHeldUntilActive(HWND window, Call call)
+{
+    activationPosted = 0;
+    CountSleepsOfThisThread();
+    HANDLE activator = CreateThread(nullptr, 0, ActivateLater, window, 0, nullptr);
+    call();
+    EXPECT_EQ(1, activationPosted);
+    EXPECT_EQ(1, IsMainWindowActive());
+    EXPECT_GT(sleepsCounted, 0) << "the hold sleeps rather than spins";
+    WaitForSingleObject(activator, INFINITE);
+    CloseHandle(activator);
 }
 
 } // namespace
@@ -81,5 +133,45 @@ TEST(PumpClose, ClosingTheWindowEndsTheGame)
         result = RunMessagePump();
     EXPECT_EQ(-1, result);
     EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(0, EndLibraryLocked());
+}
+
+TEST(PumpInactive, WindowModeHoldsOnlyWithoutKeepRunning)
+{
+    StartWithCountingWindow();
+    HWND window = GetMainWindowHwnd();
+
+    // Keep-running on: nothing waits, and the pump makes one pass.
+    MainWindowProc(window, WM_ACTIVATE, WA_INACTIVE, 0);
+    ASSERT_EQ(0, IsMainWindowActive());
+    EXPECT_EQ(0, WaitWhileInactive());
+    PostMessageA(window, CountedMessage, 0, 0);
+    countedMessages = 0;
+    EXPECT_EQ(0, RunMessagePump());
+    EXPECT_EQ(1, countedMessages);
+    EXPECT_EQ(0, IsMainWindowActive());
+
+    // Keep-running off: the pump holds the thread until the window is active.
+    SetKeepRunningInBackground(0);
+    ExpectHeldUntilActive(window, [] { EXPECT_EQ(0, RunMessagePump()); });
+    MainWindowProc(window, WM_ACTIVATE, WA_INACTIVE, 0);
+    ExpectHeldUntilActive(window, [] { EXPECT_EQ(0, WaitWhileInactive()); });
+
+    EXPECT_EQ(0, EndLibraryLocked());
+}
+
+TEST(PumpInactiveFullScreen, ReadingCallsHoldEvenWhenKeepRunning)
+{
+    // The desktop's own size is a listed mode, so full screen stays.
+    ASSERT_EQ(0, SetScreenMode(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 32, 60));
+    SetKeepRunningInBackground(1);
+    ASSERT_EQ(0, InitLibraryLocked());
+    ASSERT_EQ(0, GetWindowedFlag());
+    HWND window = GetMainWindowHwnd();
+
+    MainWindowProc(window, WM_ACTIVATE, WA_INACTIVE, 0);
+    ASSERT_EQ(0, IsMainWindowActive());
+    ExpectHeldUntilActive(window, [] { EXPECT_EQ(0, WaitWhileInactive()); });
+
     EXPECT_EQ(0, EndLibraryLocked());
 }

@@ -74,3 +74,13 @@ void StopCountingMessagesOf(HWND window)
 {
     SetWindowLongPtrA(window, GWLP_WNDPROC, (LONG_PTR)countedWindowProc);
 }
+
+void* ReplaceImport(void** entry, void* replacement)
+{
+    DWORD protect;
+    VirtualProtect(entry, sizeof *entry, PAGE_READWRITE, &protect);
+    void* previous = *entry;
+    *entry = replacement;
+    VirtualProtect(entry, sizeof *entry, protect, &protect);
+    return previous;
+}

@@ -24,3 +24,9 @@ const UINT CountedMessage = WM_APP + 7;
 extern int countedMessages;
 void CountMessagesOf(HWND window);
 void StopCountingMessagesOf(HWND window);
+
+// Points an entry of the program's import table at a replacement and returns
+// what it held, so that a test can watch the library's calls of a system
+// function. Name the entry by its assembler name, for example
+//   extern "C" void* importedSleep asm("__imp__Sleep@4");
+void* ReplaceImport(void** entry, void* replacement);
