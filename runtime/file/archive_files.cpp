@@ -238,6 +238,16 @@ static uint32_t EntryFilePosition(const ArchiveStream* s)
     return s->archive->header.dataOffset + s->entry.dataOffset;
 }
 
+// The buffer of a decompressed entry: one byte more, so that an empty entry
+// still allocates. An entry too large for that (its size plus one would wrap
+// to an empty buffer) cannot be held.
+static unsigned char* AllocEntryData(uint32_t bytes)
+{
+    if (bytes >= 0x7FFFFFFFu)
+        return nullptr;
+    return (unsigned char*)AllocTracked((size_t)bytes + 1, "ArchiveData", 0);
+}
+
 // Decodes an unscrambled LZ block into the stream's data buffer.
 static int DecodeEntry(ArchiveStream* s, const unsigned char* block)
 {
@@ -264,7 +274,7 @@ int OpenArchiveStream(ArchiveStream* stream, ArchiveRecord* archive, const char*
         const unsigned char* block = archive->image + at;
         if (CheckArchiveLzHeader(block, packedSize, entry.dataSize) != 0)
             return -1;
-        stream->data = (unsigned char*)AllocTracked((size_t)entry.dataSize + 1, "ArchiveData", 0);
+        stream->data = AllocEntryData(entry.dataSize);
         if (!stream->data)
             return -1;
         if (DecodeEntry(stream, block) != 0) {
@@ -291,7 +301,7 @@ int OpenArchiveStream(ArchiveStream* stream, ArchiveRecord* archive, const char*
             FreeTracked(packed);
             return -1;
         }
-        stream->data = (unsigned char*)AllocTracked((size_t)entry.dataSize + 1, "ArchiveData", 0);
+        stream->data = AllocEntryData(entry.dataSize);
         if (!stream->data || DecodeEntry(stream, packed) != 0) {
             if (stream->data)
                 FreeTracked(stream->data);
@@ -302,7 +312,7 @@ int OpenArchiveStream(ArchiveStream* stream, ArchiveRecord* archive, const char*
         FreeTracked(packed);
         return 0;
     }
-    stream->data = (unsigned char*)AllocTracked((size_t)entry.dataSize + 1, "ArchiveData", 0);
+    stream->data = AllocEntryData(entry.dataSize);
     if (!stream->data) {
         FreeTracked(packed);
         return -1;

@@ -484,6 +484,46 @@ TEST_F(DamagedArchives, EveryTruncation)
     }
 }
 
+TEST_F(DamagedArchives, EntryTooLargeToHold)
+{
+    // An LZ entry whose size and block output are both 0xFFFFFFFF, in a block
+    // long enough for its tokens to stand for that much: its buffer of size
+    // + 1 bytes cannot be had, so every open of it is refused.
+    PackOptions options;
+    options.keyString = "KOWR";
+    options.compression = PACK_ALWAYS;
+    std::vector<uint8_t> plain = BuildOrDie({MakePackFile("big.bin", TestBytes(2200000, 31, 8))}, options);
+    ASSERT_FALSE(plain.empty());
+    uint8_t key[12];
+    MakeArchiveKey("KOWR", key);
+    XorArchiveData((uint32_t)plain.size(), plain.data(), 0, key);
+    size_t entry = Get32(plain, ARCHIVE_HEADER_BLOCK_OFFSET) + Get32(plain, ARCHIVE_HEADER_FILE_TABLE);
+    size_t lz = Get32(plain, ARCHIVE_HEADER_DATA_OFFSET) + Get32(plain, entry + ARCHIVE_ENTRY_DATA);
+    uint32_t packed = Get32(plain, entry + ARCHIVE_ENTRY_PACKED);
+    ASSERT_NE(ARCHIVE_STORED, packed);
+    Set32(plain, entry + ARCHIVE_ENTRY_SIZE, 0xFFFFFFFFu);
+    Set32(plain, lz, 0xFFFFFFFFu);
+    ASSERT_EQ(0, CheckArchiveLzHeader(&plain[lz], packed, 0xFFFFFFFFu)) << "the block header alone passes";
+    std::vector<uint8_t> bytes = plain;
+    XorArchiveData((uint32_t)bytes.size(), bytes.data(), 0, key);
+    ASSERT_TRUE(WriteWholeFile(path, bytes.data(), bytes.size()));
+
+    for (int mode = 0; mode < 3; mode++) {
+        std::vector<uint8_t> image = bytes;
+        ArchiveRecord record;
+        ClearArchiveRecord(&record);
+        int opened = mode == 0   ? OpenArchiveInMemory(&record, image.data(), (uint32_t)image.size(), "KOWR")
+                     : mode == 1 ? OpenArchiveFileStreamed(&record, path.c_str(), "KOWR")
+                                 : OpenArchiveFileToMemory(&record, path.c_str(), "KOWR", 0);
+        ASSERT_EQ(0, opened) << mode;
+        for (int async = 0; async <= 1; async++) {
+            ArchiveStream s;
+            EXPECT_EQ(-1, OpenArchiveStream(&s, &record, "big.bin", async)) << mode << "/" << async;
+        }
+        CloseArchive(&record);
+    }
+}
+
 TEST_F(DamagedArchives, HostileFields)
 {
     SmallArchive s = MakeSmallArchive();
