@@ -337,6 +337,9 @@ int CloseArchiveRecord(ArchiveRecord* record)
 
 void* GetArchiveImage(ArchiveRecord* record)
 {
+    // A whole-file load still in flight holds bytes not yet read or not yet
+    // unscrambled.
+    FinishArchiveLoad(record);
     return record->inMemory ? record->image : nullptr;
 }
 

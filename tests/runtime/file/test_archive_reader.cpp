@@ -175,6 +175,9 @@ TEST_P(ArchiveVariants, OpenEveryWayAndReadBack)
         EXPECT_EQ((uint16_t)version, record.header.version);
         EXPECT_EQ(version == 4 ? 1 : 0, record.charSet);
         EXPECT_EQ(kind != Streamed, GetArchiveImage(&record) != nullptr);
+        if (kind != Streamed) {
+            EXPECT_EQ(0, memcmp(GetArchiveImage(&record), "VE", 2)) << "the image is whole and unscrambled";
+        }
         if (kind == WholeFileAsync)
             while (!PollArchiveLoad(&record))
                 Sleep(0);
