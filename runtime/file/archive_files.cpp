@@ -437,6 +437,10 @@ static int openFileCount;
 
 static ArchiveFileRecord* FileOf(StreamHandle handle)
 {
+    // Without the handle bits it is no handle that open gave out: 0, the
+    // failure value, would otherwise reach the file in slot 0.
+    if (((uint32_t)handle & ARCHIVE_FILE_HANDLE_BITS) != ARCHIVE_FILE_HANDLE_BITS)
+        return nullptr;
     uint32_t slot = (uint32_t)handle & ~ARCHIVE_FILE_HANDLE_BITS;
     return slot < ARCHIVE_FILE_TABLE_SIZE ? openFiles[slot] : nullptr;
 }
@@ -774,6 +778,9 @@ intptr_t ArchiveFileFindFirst(const char* pattern, FindRecord* record)
 
 int ArchiveFileFindNext(intptr_t findHandle, FindRecord* record)
 {
+    // -1 is what a failed find first gave out.
+    if (findHandle == -1 || findHandle == 0)
+        return -1;
     ArchiveFindHandle* h = (ArchiveFindHandle*)findHandle;
     if (h->kind == 0)
         return DiskFindNext(h->diskFind, record);
@@ -785,6 +792,8 @@ int ArchiveFileFindNext(intptr_t findHandle, FindRecord* record)
 
 int ArchiveFileFindClose(intptr_t findHandle)
 {
+    if (findHandle == -1 || findHandle == 0)
+        return -1;
     ArchiveFindHandle* h = (ArchiveFindHandle*)findHandle;
     if (h->kind == 0) {
         DiskFindClose(h->diskFind);
