@@ -238,6 +238,16 @@ static uint32_t EntryFilePosition(const ArchiveStream* s)
     return s->archive->header.dataOffset + s->entry.dataOffset;
 }
 
+// The buffer of a decompressed entry: one byte more, so that an empty entry
+// still allocates. An entry too large for that (its size plus one would wrap
+// to an empty buffer) cannot be held.
+static unsigned char* AllocEntryData(uint32_t bytes)
+{
+    if (bytes >= 0x7FFFFFFFu)
+        return nullptr;
+    return (unsigned char*)AllocTracked((size_t)bytes + 1, "ArchiveData", 0);
+}
+
 // Decodes an unscrambled LZ block into the stream's data buffer.
 static int DecodeEntry(ArchiveStream* s, const unsigned char* block)
 {
@@ -264,7 +274,7 @@ int OpenArchiveStream(ArchiveStream* stream, ArchiveRecord* archive, const char*
         const unsigned char* block = archive->image + at;
         if (CheckArchiveLzHeader(block, packedSize, entry.dataSize) != 0)
             return -1;
-        stream->data = (unsigned char*)AllocTracked((size_t)entry.dataSize + 1, "ArchiveData", 0);
+        stream->data = AllocEntryData(entry.dataSize);
         if (!stream->data)
             return -1;
         if (DecodeEntry(stream, block) != 0) {
@@ -291,7 +301,7 @@ int OpenArchiveStream(ArchiveStream* stream, ArchiveRecord* archive, const char*
             FreeTracked(packed);
             return -1;
         }
-        stream->data = (unsigned char*)AllocTracked((size_t)entry.dataSize + 1, "ArchiveData", 0);
+        stream->data = AllocEntryData(entry.dataSize);
         if (!stream->data || DecodeEntry(stream, packed) != 0) {
             if (stream->data)
                 FreeTracked(stream->data);
@@ -302,7 +312,7 @@ int OpenArchiveStream(ArchiveStream* stream, ArchiveRecord* archive, const char*
         FreeTracked(packed);
         return 0;
     }
-    stream->data = (unsigned char*)AllocTracked((size_t)entry.dataSize + 1, "ArchiveData", 0);
+    stream->data = AllocEntryData(entry.dataSize);
     if (!stream->data) {
         FreeTracked(packed);
         return -1;
@@ -427,6 +437,10 @@ static int openFileCount;
 
 static ArchiveFileRecord* FileOf(StreamHandle handle)
 {
+    // Without the handle bits it is no handle that open gave out: 0, the
+    // failure value, would otherwise reach the file in slot 0.
+    if (((uint32_t)handle & ARCHIVE_FILE_HANDLE_BITS) != ARCHIVE_FILE_HANDLE_BITS)
+        return nullptr;
     uint32_t slot = (uint32_t)handle & ~ARCHIVE_FILE_HANDLE_BITS;
     return slot < ARCHIVE_FILE_TABLE_SIZE ? openFiles[slot] : nullptr;
 }
@@ -764,6 +778,9 @@ intptr_t ArchiveFileFindFirst(const char* pattern, FindRecord* record)
 
 int ArchiveFileFindNext(intptr_t findHandle, FindRecord* record)
 {
+    // -1 is what a failed find first gave out.
+    if (findHandle == -1 || findHandle == 0)
+        return -1;
     ArchiveFindHandle* h = (ArchiveFindHandle*)findHandle;
     if (h->kind == 0)
         return DiskFindNext(h->diskFind, record);
@@ -775,6 +792,8 @@ int ArchiveFileFindNext(intptr_t findHandle, FindRecord* record)
 
 int ArchiveFileFindClose(intptr_t findHandle)
 {
+    if (findHandle == -1 || findHandle == 0)
+        return -1;
     ArchiveFindHandle* h = (ArchiveFindHandle*)findHandle;
     if (h->kind == 0) {
         DiskFindClose(h->diskFind);

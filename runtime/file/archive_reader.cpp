@@ -232,8 +232,11 @@ static int OpenArchiveFileHeader(ArchiveRecord* record, const char* path, const 
         DiskFileClose(file);
         return -1;
     }
-    // One byte more than the block, so that an empty block still allocates.
-    uint8_t* block = (uint8_t*)AllocTracked(header.headerBlockSize + 1, "ArchiveHeader", 0);
+    // One byte more than the block, so that an empty block still allocates
+    // (a block of 0xFFFFFFFF bytes would wrap that to nothing).
+    uint8_t* block = header.headerBlockSize < 0x7FFFFFFFu
+                         ? (uint8_t*)AllocTracked((size_t)header.headerBlockSize + 1, "ArchiveHeader", 0)
+                         : nullptr;
     if (!block) {
         DiskFileClose(file);
         return -1;
@@ -334,6 +337,9 @@ int CloseArchiveRecord(ArchiveRecord* record)
 
 void* GetArchiveImage(ArchiveRecord* record)
 {
+    // A whole-file load still in flight holds bytes not yet read or not yet
+    // unscrambled.
+    FinishArchiveLoad(record);
     return record->inMemory ? record->image : nullptr;
 }
 

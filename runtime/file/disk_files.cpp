@@ -314,6 +314,8 @@ size_t DiskFileRead(void* buffer, size_t itemSize, size_t itemCount, StreamHandl
         DWORD got = 0;
         if (!ReadFile(r->file, buffer, bytes, &got, nullptr))
             return 0;
+        // The position follows the bytes read, so that it stays with the
+        // Win32 file pointer should the file have shrunk since open.
         r->position += got;
         return got / itemSize;
     }

@@ -329,9 +329,14 @@ TEST_F(ArchiveFiles, FindInArchives)
 
 TEST_F(ArchiveFiles, EmptySlotsAndStrayHandles)
 {
+    ImageArchive();
+    // A file in slot 0, which a stray handle without the handle bits (0, the
+    // failure value, among them) must not reach.
+    StreamHandle f = OpenFileStream("loose\\c.txt", 0);
+    ASSERT_EQ(ARCHIVE_FILE_HANDLE_BITS, (uint32_t)f);
     char out[4];
     for (StreamHandle h : {(StreamHandle)(ARCHIVE_FILE_HANDLE_BITS | 5u), (StreamHandle)(ARCHIVE_FILE_HANDLE_BITS | 600u),
-                           (StreamHandle)0x0FFFFFFF}) {
+                           (StreamHandle)0x0FFFFFFF, (StreamHandle)0, (StreamHandle)0x70000000}) {
         EXPECT_EQ(-1, ArchiveFileClose(h));
         EXPECT_EQ(-1, ArchiveFileTell(h));
         EXPECT_EQ(-1, ArchiveFileSeek(h, 0, 0));
@@ -339,6 +344,11 @@ TEST_F(ArchiveFiles, EmptySlotsAndStrayHandles)
         EXPECT_EQ(-1, ArchiveFileIdle(h));
         EXPECT_EQ(0u, ArchiveFileRead(out, 1, 4, h));
     }
+    EXPECT_EQ(TextBytes("loose c"), ReadAll(f)) << "slot 0 untouched";
+    EXPECT_EQ(0, ArchiveFileClose(f));
+    // What a failed find first gives out.
+    EXPECT_EQ(-1, ArchiveFileFindNext(-1, nullptr));
+    EXPECT_EQ(-1, ArchiveFileFindClose(-1));
 }
 
 TEST_F(ArchiveFiles, ExtensionAndKeySettings)

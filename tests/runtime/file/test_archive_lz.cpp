@@ -209,4 +209,39 @@ TEST(ArchiveLz, DamagedBlocksAreRefused)
     EXPECT_EQ(-1, DecodeArchiveLzChecked(shortBlock.data(), 13, out, 4));
 }
 
+TEST(ArchiveLz, EveryBlockByteFlipped)
+{
+    // Literals, escaped escapes and matches at 1- and 2-byte distances; each
+    // byte of the block changed in turn, wholly and in its lowest bit, is
+    // decoded or refused without writing outside the output.
+    std::vector<uint8_t> data = TestBytes(3000, 12, 3);
+    data.insert(data.end(), 300, 0x55);
+    data.insert(data.end(), data.begin(), data.begin() + 700);
+    std::vector<uint8_t> good = EncodeArchiveLzWithEscape(data.data(), (uint32_t)data.size(), data[5]);
+    uint32_t size = (uint32_t)data.size();
+    for (uint8_t flip : {0xFF, 0x01}) {
+        for (size_t at = 0; at < good.size(); at++) {
+            std::vector<uint8_t> block = good;
+            block[at] ^= flip;
+            std::vector<uint8_t> out(size + 32, 0xCD);
+            int checked = DecodeArchiveLzChecked(block.data(), (uint32_t)block.size(), &out[16], size);
+            EXPECT_TRUE(checked == 0 || checked == -1);
+            if (at >= 8) {
+                // Both sizes are intact: the decoder that trusts them agrees.
+                std::vector<uint8_t> plain(size + 32, 0xCD);
+                int whole = DecodeArchiveLz(block.data(), &plain[16]);
+                EXPECT_EQ(checked == 0, whole == (int)size) << at;
+                for (int i = 0; i < 16; i++) {
+                    ASSERT_EQ(0xCD, plain[i]) << at;
+                    ASSERT_EQ(0xCD, plain[size + 16 + i]) << at;
+                }
+            }
+            for (int i = 0; i < 16; i++) {
+                ASSERT_EQ(0xCD, out[i]) << at;
+                ASSERT_EQ(0xCD, out[size + 16 + i]) << at;
+            }
+        }
+    }
+}
+
 } // namespace

@@ -73,6 +73,10 @@ TEST(MemoryStream, PartialItemsAndEnd)
     EXPECT_EQ(0, MemStreamSeek(m, -3, 1));
     EXPECT_EQ(7, MemStreamTell(m));
     EXPECT_EQ(0u, MemStreamRead(out, 1, 0, m));
+    // Item size times count does not wrap (4 x 0x40000001 is 4 in 32 bits).
+    EXPECT_EQ(0, MemStreamSeek(m, 0, 0));
+    EXPECT_EQ(2u, MemStreamRead(out, 4, 0x40000001u, m));
+    EXPECT_EQ(8, MemStreamTell(m));
     EXPECT_EQ(1, MemStreamIdle(m));
     EXPECT_EQ(0, CloseMemoryStream(m));
 }
