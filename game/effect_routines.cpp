@@ -71,11 +71,10 @@ float Clamp(float v, float limit)
     return v < -limit ? -limit : v > limit ? limit : v;
 }
 
-// An effect takes no spawn-list entry with it: the slot may still carry the
-// entry of an enemy that held it before, and the kill must not re-arm that.
+// The kill leaves the spawn list alone even when the slot still carries an
+// earlier enemy's entry: only enemies re-arm or retire entries.
 void KillSelf()
 {
-    Self().spawnIndex = SPAWN_INDEX_NONE;
     DamageActor(loopIndex, 999, 0);
 }
 
