@@ -54,7 +54,7 @@ function(vexil_add_test)
     list(GET parts 1 filter)
     list(GET parts 2 window)
     add_test(NAME ${test_name}
-      COMMAND wine $<TARGET_FILE:${T_NAME}> ${filter} ${T_ARGS}
+      COMMAND ${VEXIL_WINE_LOADER} $<TARGET_FILE:${T_NAME}> ${filter} ${T_ARGS}
       WORKING_DIRECTORY ${workdir})
     set_tests_properties(${test_name} PROPERTIES
       TIMEOUT ${T_TIMEOUT}

@@ -250,9 +250,13 @@ static void LogOperatingSystem()
     WriteLogFormat("%s", k.osText);
 }
 
-// The processor flag bit 21 can be toggled only where CPUID exists.
+// The processor flag bit 21 can be toggled only where CPUID exists; every
+// 64-bit processor has it.
 static bool HasCpuid()
 {
+#if defined(__x86_64__)
+    return true;
+#else
     unsigned before, after;
     __asm__ volatile("pushfl\n\t"
                      "pushfl\n\t"
@@ -268,6 +272,7 @@ static bool HasCpuid()
                      :
                      : "cc");
     return ((before ^ after) & 0x200000) != 0;
+#endif
 }
 
 int ProcessorHasMmx()

@@ -10,7 +10,7 @@
 // marker behind the oldest; before the first allocation the head is none.
 static MemBlockHeader endMarker;
 static MemBlockHeader* head;
-static int totalSize;
+static long long totalSize; // can pass 2 GB on 64-bit Windows
 static int totalCount;
 static int watchedSize;
 static uint16_t nextId;
@@ -87,7 +87,7 @@ void* AllocTracked(size_t size, const char* name, int line)
     head = h;
     RefreshGuard(h);
 
-    totalSize += (int)size;
+    totalSize += (long long)size;
     totalCount++;
     if ((int)size == watchedSize) {
         WriteLog("mem alloc  ");
@@ -111,7 +111,7 @@ void FreeTracked(void* data)
         return;
     Lock();
     MemBlockHeader* h = HeaderOf(data);
-    totalSize -= (int)h->size;
+    totalSize -= h->size;
     totalCount--;
     if (h->next)
         h->next->previous = h->previous;
@@ -158,7 +158,7 @@ void* ReallocTracked(void* data, size_t size, const char* name, int line)
         h->previous->next = h;
     if (head == old)
         head = h;
-    totalSize += (int)size - (int)oldSize;
+    totalSize += (long long)size - oldSize;
     RefreshGuard(h);
     RefreshGuard(h->next);
     RefreshGuard(h->previous);
@@ -193,8 +193,9 @@ int LogAllocRecord(const MemBlockHeader* h)
     char name[16];
     memcpy(name, h->name, sizeof name);
     name[15] = 0;
-    int n = snprintf(text, sizeof text, "\tsize:%d(%.3fkb)  file:%s  line:%d  ID:%d  addr:%08x  data:<",
-                     (int)h->size, h->size / 1024.0, name, h->line, h->id, (unsigned)(uintptr_t)data);
+    int n = snprintf(text, sizeof text, "\tsize:%d(%.3fkb)  file:%s  line:%d  ID:%d  addr:%08llx  data:<",
+                     (int)h->size, h->size / 1024.0, name, h->line, h->id,
+                     (unsigned long long)(uintptr_t)data);
     for (int i = 0; i < shown; i++)
         text[n++] = (data[i] < 0x20 || data[i] >= 0x80) ? '.' : (char)data[i];
     n += snprintf(text + n, sizeof text - n, "> [");
@@ -208,7 +209,7 @@ int LogAllocRecord(const MemBlockHeader* h)
 
 int LogAllocTotals()
 {
-    WriteLogFormat("\tTotal size:%d(%.3fkb)  Alloc num:%d", totalSize, totalSize / 1024.0, totalCount);
+    WriteLogFormat("\tTotal size:%lld(%.3fkb)  Alloc num:%d", totalSize, totalSize / 1024.0, totalCount);
     return 0;
 }
 
@@ -225,7 +226,7 @@ int DumpAllocations()
     return 0;
 }
 
-int GetAllocTotalSize() { return totalSize; }
+int GetAllocTotalSize() { return totalSize > 0x7FFFFFFF ? 0x7FFFFFFF : (int)totalSize; }
 int GetAllocCount() { return totalCount; }
 
 MemBlockHeader* GetNewestAllocHeader()

@@ -1,10 +1,13 @@
-// The tracked allocator: every allocation of the library carries a 64-byte
-// header that names its owner, links it into a list of live blocks and is
-// guarded by a copy of its first half.
+// The tracked allocator: every allocation of the library carries a header
+// (64 bytes on 32-bit Windows) that names its owner, links it into a list of
+// live blocks and is guarded by a copy of everything before the guard.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
+
+// The guarded fields: name, id, line and size, then the two links.
+constexpr size_t kMemGuardBytes = 24 + 2 * sizeof(void*);
 
 struct MemBlockHeader {
     char name[16];               // caller's text, at most 15 characters (the last 15)
@@ -13,10 +16,15 @@ struct MemBlockHeader {
     uint32_t size;               // size asked for
     MemBlockHeader* next;        // next older block, toward the end marker
     MemBlockHeader* previous;    // next newer block; none for the newest
-    uint8_t guard[32];           // copy of the 32 bytes above
+    uint8_t guard[kMemGuardBytes]; // copy of the fields above
 };
 
+static_assert(offsetof(MemBlockHeader, guard) == kMemGuardBytes, "the guard copies every field before it");
+#if UINTPTR_MAX > 0xFFFFFFFFu
+static_assert(sizeof(MemBlockHeader) % 16 == 0, "data after the header keeps 16-byte alignment");
+#else
 static_assert(sizeof(MemBlockHeader) == 64, "the block header is 64 bytes");
+#endif
 
 void* AllocTracked(size_t size, const char* name, int line);
 void* AllocTrackedZero(size_t size, const char* name, int line);
@@ -30,7 +38,7 @@ int DumpAllocations();
 int LogAllocRecord(const MemBlockHeader* header);
 int LogAllocTotals();
 
-// Totals of the live blocks.
+// Totals of the live blocks (the size saturates at INT_MAX).
 int GetAllocTotalSize();
 int GetAllocCount();
 // The newest live block's header, or null when none is held (for tests and

@@ -25,7 +25,8 @@ struct MenuItemRecord {
     uint16_t id;
     char name[128];
 };
-static_assert(sizeof(MenuItemRecord) == 136, "menu item entries are 136 bytes");
+static_assert(sizeof(MenuItemRecord) == (sizeof(void*) == 4 ? 136 : 144),
+              "menu item entries are 136 bytes (the handle takes 8 and aligns the entry on 64-bit)");
 
 int CollectMenuItems();                          // items collected (0: no menu)
 const MenuItemRecord* GetMenuItemRecord(int id); // none without a menu

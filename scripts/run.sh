@@ -6,6 +6,7 @@
 # when missing or older than its generator. With --packed the game runs on the
 # data directory's "img" and "sound" packed into "img.ukx" and "sound.ukx" by
 # the packer, in a directory of their own under build/packed-data.
+# The 32-bit game runs where the host executes 32-bit code, else the 64-bit one.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VEXIL_BUILD:-$root/build}
@@ -15,7 +16,10 @@ if [ "${1:-}" = "--packed" ]; then
   shift
 fi
 "$root/scripts/setup.sh" "$build"
-"$root/scripts/build.sh" "$build"
+arch=$(head -n 1 "$build/run-archs")
+"$root/scripts/build.sh" "$build" "$arch"
+tree=$build/$arch
+echo "[run] the $arch game"
 if [ $# -ge 1 ]; then
   data=$1
 else
@@ -32,7 +36,7 @@ data=$(cd "$data" && pwd)
 
 if [ $packed = 0 ]; then
   cd "$data"
-  exec "$root/scripts/with-wine.sh" "$build" wine "$build/game.exe"
+  exec "$root/scripts/with-wine.sh" "$tree" wine "$tree/game.exe"
 fi
 
 # Packed: the archives are made afresh each run; the settings file stays.
@@ -46,10 +50,10 @@ done
 [ ${#dirs[@]} -gt 0 ] || { echo "run.sh: $data has no img or sound directory" >&2; exit 1; }
 echo "[run] packing ${dirs[*]} of $data into $out"
 cd "$out"
-exec "$root/scripts/with-wine.sh" "$build" sh -c '
-  build=$1 data=$2; shift 2
+exec "$root/scripts/with-wine.sh" "$tree" sh -c '
+  tree=$1 data=$2; shift 2
   for d in "$@"; do
-    wine "$build/packer.exe" -k KOWR "Z:$data/$d" "$d.ukx" || exit 1
+    wine "$tree/packer.exe" -k KOWR "Z:$data/$d" "$d.ukx" || exit 1
   done
-  exec wine "$build/game.exe"
-' run "$build" "$data" "${dirs[@]}"
+  exec wine "$tree/game.exe"
+' run "$tree" "$data" "${dirs[@]}"

@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test under Wine on a virtual display.
+# Sets up, builds both architectures and runs every test under Wine on a virtual
+# display, once for each architecture this host executes natively (see setup.sh).
 #   scripts/test.sh [ctest arguments...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VEXIL_BUILD:-$root/build}
 "$root/scripts/setup.sh" "$build"
 "$root/scripts/build.sh" "$build"
-VEXIL_XVFB=1 "$root/scripts/with-wine.sh" "$build" \
-  ctest --test-dir "$build" --output-on-failure -j"$(nproc)" "$@"
+mapfile -t archs <"$build/run-archs"
+for arch in "${archs[@]}"; do
+  echo "[test] running the $arch suite"
+  VEXIL_XVFB=1 "$root/scripts/with-wine.sh" "$build/$arch" \
+    ctest --test-dir "$build/$arch" --output-on-failure -j"$(nproc)" "$@"
+  echo "[test] the $arch suite passed"
+done
+echo "[test] architectures tested: ${archs[*]}"

@@ -5,6 +5,10 @@
 # build tree, and a Wine server kept warm for the whole command. Everything it
 # started is stopped when the command ends.
 #
+# BUILD_DIR is one architecture's tree (build/i686 or build/x86_64): within the
+# command, `wine` is the Wine loader of that architecture (the 32-bit or the
+# 64-bit one) and the prefix is made for it.
+#
 #   scripts/with-wine.sh BUILD_DIR COMMAND [ARGS...]
 set -euo pipefail
 
@@ -12,7 +16,17 @@ build=$(cd "$1" && pwd); shift
 run=$(mktemp -d /tmp/vexil-run.XXXXXX)
 started=()
 
+[ -f "$build/wine-loader" ] || { echo "with-wine.sh: $build is no configured build tree" >&2; exit 1; }
+loader=$(head -n 1 "$build/wine-loader")
 export WINEPREFIX=$build/wineprefix
+case $loader in
+  *64) export WINEARCH=win64 ;;
+  *) export WINEARCH=win32 ;;
+esac
+mkdir -p "$run/bin"
+printf '#!/bin/sh\nexec %s "$@"\n' "$loader" >"$run/bin/wine"
+chmod +x "$run/bin/wine"
+export PATH=$run/bin:$PATH
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
@@ -58,7 +72,7 @@ fi
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "[wine] creating the Wine prefix (once per build tree)"
-  wineboot -i >"$run/wineboot.log" 2>&1 || { cat "$run/wineboot.log" >&2; exit 1; }
+  wine wineboot -i >"$run/wineboot.log" 2>&1 || { cat "$run/wineboot.log" >&2; exit 1; }
   wineserver -w
 fi
 wineserver -p >/dev/null 2>&1 </dev/null
@@ -66,6 +80,12 @@ wineserver -p >/dev/null 2>&1 </dev/null
 # processes, which keep the standard handles they inherit; start them here,
 # detached, so that no test's output pipe stays open behind it.
 wine cmd /c ver >/dev/null 2>&1 </dev/null
+
+# A program that crashes ends at once with a failure instead of waiting in
+# Wine's debugger until its test times out.
+aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
+wine reg add "$aedebug" /v Debugger /d "cmd /c exit" /f >/dev/null 2>&1 </dev/null
+wine reg add "$aedebug" /v Auto /d 1 /f >/dev/null 2>&1 </dev/null
 
 # Without a window manager, Wine waits two seconds for one at every window
 # hide; its windows are left unmanaged on the virtual display.

@@ -24,6 +24,7 @@ struct ArchiveHeader {
     uint32_t dirTableOffset;
     uint32_t codePage;
 };
+static_assert(sizeof(ArchiveHeader) == 28, "the archive header is 28 bytes");
 
 // A free record has neither an image nor a file.
 struct ArchiveRecord {

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "game/game_state.h"
+#include "tests/support/test_support.h"
 #include "game/play_state.h"
 
 namespace {
@@ -26,16 +27,16 @@ std::mt19937 seededGenerator;
 
 } // namespace
 
-// The wrapped library and table calls (mangled names, i686 leading underscore).
-int WrapPlaySoundHandle(int handle, int playType, int fromStart) __asm__("___wrap__Z15PlaySoundHandleiii");
-int WrapStopSoundHandle(int handle) __asm__("___wrap__Z15StopSoundHandlei");
-int WrapGetRandomUpTo(int max) __asm__("___wrap__Z13GetRandomUpToi");
-int WrapScreenPrintf(const char* format, ...) __asm__("___wrap__Z12ScreenPrintfPKcz");
-int WrapClearScreenPrint() __asm__("___wrap__Z16ClearScreenPrintv");
-void WrapReadAreaLayoutCsv(int fileType) __asm__("___wrap__Z17ReadAreaLayoutCsvi");
-void WrapAddPlacedBlock(float x, float y) __asm__("___wrap__Z14AddPlacedBlockff");
+// The wrapped library and table calls (mangled names).
+int WrapPlaySoundHandle(int handle, int playType, int fromStart) __asm__(WRAPPED_SYMBOL("_Z15PlaySoundHandleiii"));
+int WrapStopSoundHandle(int handle) __asm__(WRAPPED_SYMBOL("_Z15StopSoundHandlei"));
+int WrapGetRandomUpTo(int max) __asm__(WRAPPED_SYMBOL("_Z13GetRandomUpToi"));
+int WrapScreenPrintf(const char* format, ...) __asm__(WRAPPED_SYMBOL("_Z12ScreenPrintfPKcz"));
+int WrapClearScreenPrint() __asm__(WRAPPED_SYMBOL("_Z16ClearScreenPrintv"));
+void WrapReadAreaLayoutCsv(int fileType) __asm__(WRAPPED_SYMBOL("_Z17ReadAreaLayoutCsvi"));
+void WrapAddPlacedBlock(float x, float y) __asm__(WRAPPED_SYMBOL("_Z14AddPlacedBlockff"));
 int WrapDrawLineShape(int x1, int y1, int x2, int y2, unsigned int colour, int thickness)
-    __asm__("___wrap__Z13DrawLineShapeiiiiji");
+    __asm__(WRAPPED_SYMBOL("_Z13DrawLineShapeiiiiji"));
 
 int WrapPlaySoundHandle(int handle, int playType, int fromStart)
 {

@@ -16,10 +16,11 @@
 #include "game/scenes.h"
 #include "tests/game/play_world.h"
 #include "tests/game/table_files.h"
+#include "tests/game/state_hash.h"
 #include "tests/support/test_support.h"
 
 // The real layout reader behind the recording stand-in.
-void RealReadAreaLayoutCsv(int fileType) __asm__("___real__Z17ReadAreaLayoutCsvi");
+void RealReadAreaLayoutCsv(int fileType) __asm__(REAL_SYMBOL("_Z17ReadAreaLayoutCsvi"));
 
 namespace {
 
@@ -88,6 +89,13 @@ protected:
 
 } // namespace
 
+// The play state at each arena's clear, recorded once: the builds of both
+// architectures must end each fight exactly there.
+const uint64_t ClearStateHash[5] = {
+    0x2539c37809fce39full, 0x3f264ec1aaf447dcull, 0x4a9c8e95038283e6ull,
+    0x24c6e620bf1f2b0bull, 0x87b1f86593a9067bull,
+};
+
 TEST_F(DemoArenas, EveryBossFallsToTheHeroinesShots)
 {
     const int arenaBoss[5] = {4, 2, 3, 1, 5};
@@ -131,6 +139,8 @@ TEST_F(DemoArenas, EveryBossFallsToTheHeroinesShots)
         EXPECT_EQ(SCENE_AREA_CLEAR, sceneNo) << "after " << frame << " frames";
         EXPECT_EQ(area == 9, secondForm);
         EXPECT_EQ(1, CountBgmPlays(6, 1, 1));
+        uint64_t state = HashPlayState();
+        EXPECT_EQ(ClearStateHash[area - 5], state) << "play state at the clear: 0x" << std::hex << state;
         RecordProperty(("frames" + std::to_string(area)).c_str(), frame);
     }
 }

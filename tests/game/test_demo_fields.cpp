@@ -19,6 +19,7 @@
 #include "game/play_update.h"
 #include "game/scenes.h"
 #include "runtime/timing.h"
+#include "tests/game/state_hash.h"
 #include "tests/game/table_files.h"
 #include "tests/support/test_support.h"
 
@@ -52,8 +53,16 @@ void StartUp()
     lives = 3;
 }
 
+// The play state at each field's door, recorded once: the builds of both
+// architectures must end each run exactly there.
+const uint64_t DoorStateHash[FIELD_AREAS] = {
+    0x03ad355b71e8809aull, 0x79bf9aefcb28f1f9ull, 0xeefa3f4adc6642d3ull,
+    0xa3bde01b14dbbfb5ull, 0xc8b5a4f9623a4280ull,
+};
+
 struct FieldRun {
     bool reachedDoor = false;
+    uint64_t doorState = 0;
     int frames = 0;
     int mostActors = 0;
     int enemiesKilled = 0;
@@ -96,6 +105,7 @@ FieldRun PlayField(int area)
         UpdatePlayScene();
         if (areaIndex != area) {
             run.reachedDoor = areaIndex == area + FIELD_AREAS;
+            run.doorState = HashPlayState();
             break;
         }
 
@@ -142,6 +152,8 @@ TEST_P(DemoFields, TheHeroineWalksToTheDoorPastEveryEnemy)
     for (int subtype : run.placed)
         EXPECT_TRUE(run.appeared.count(subtype)) << "enemy " << subtype << " never came out";
     EXPECT_GT(run.enemiesKilled, 5);
+    EXPECT_EQ(DoorStateHash[area], run.doorState)
+        << "play state at the door: 0x" << std::hex << run.doorState;
     printf("area %d: %d frames, at most %d actors, %d enemies shot, %zu kinds\n", area, run.frames,
            run.mostActors, run.enemiesKilled, run.appeared.size());
 }

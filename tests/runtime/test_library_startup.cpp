@@ -307,7 +307,7 @@ void StartLoggedLibrary()
 
 // Reports on stderr every screen saver switch of this process, where a death
 // test can see it after the process is gone.
-extern "C" void* importedSystemParametersInfo asm("__imp__SystemParametersInfoA@16");
+extern "C" void* importedSystemParametersInfo asm(IMPORT_SYMBOL(SystemParametersInfoA, 16));
 BOOL(WINAPI* realSystemParametersInfo)(UINT, UINT, PVOID, UINT);
 
 BOOL WINAPI ReportingSystemParametersInfo(UINT action, UINT value, PVOID data, UINT flags)

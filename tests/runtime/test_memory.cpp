@@ -15,7 +15,7 @@ namespace {
 
 MemBlockHeader* HeaderOf(void* data)
 {
-    return (MemBlockHeader*)((char*)data - 64);
+    return (MemBlockHeader*)((char*)data - sizeof(MemBlockHeader));
 }
 
 // Live blocks counted along the list, newest to oldest.
@@ -29,27 +29,33 @@ int WalkCount()
 
 bool GuardMatches(const MemBlockHeader* h)
 {
-    return memcmp(h, h->guard, 32) == 0;
+    return memcmp(h, h->guard, kMemGuardBytes) == 0;
 }
 
 } // namespace
 
 TEST(MemoryHeader, LayoutAndLinks)
 {
-    EXPECT_EQ(64u, sizeof(MemBlockHeader));
+    // 64 bytes on 32-bit Windows; on 64-bit the links take 8 bytes each, the
+    // guard still copies everything before it, and blocks keep 16-byte alignment.
+    const size_t link = sizeof(void*);
+    EXPECT_EQ(link == 4 ? 64u : 80u, sizeof(MemBlockHeader));
     EXPECT_EQ(0u, offsetof(MemBlockHeader, name));
     EXPECT_EQ(16u, offsetof(MemBlockHeader, id));
     EXPECT_EQ(18u, offsetof(MemBlockHeader, line));
     EXPECT_EQ(20u, offsetof(MemBlockHeader, size));
     EXPECT_EQ(24u, offsetof(MemBlockHeader, next));
-    EXPECT_EQ(28u, offsetof(MemBlockHeader, previous));
-    EXPECT_EQ(32u, offsetof(MemBlockHeader, guard));
+    EXPECT_EQ(24u + link, offsetof(MemBlockHeader, previous));
+    EXPECT_EQ(24u + 2 * link, offsetof(MemBlockHeader, guard));
+    EXPECT_EQ(24u + 2 * link, kMemGuardBytes);
 
     int count = GetAllocCount(), total = GetAllocTotalSize();
     void* a = AllocTracked(10, "first", 7);
     void* b = AllocTracked(20, "abcdefghijklmnopqrst", -1);
     ASSERT_NE(nullptr, a);
     ASSERT_NE(nullptr, b);
+    EXPECT_EQ(0u, (uintptr_t)a % (2 * link));
+    EXPECT_EQ(0u, (uintptr_t)b % (2 * link));
     MemBlockHeader* ha = HeaderOf(a);
     MemBlockHeader* hb = HeaderOf(b);
 
@@ -137,9 +143,15 @@ TEST(MemoryRealloc, GrowsShrinksAndRelinks)
     EXPECT_EQ(total + 100004, GetAllocTotalSize());
     EXPECT_EQ(0, CheckAllocRecords());
 
-    // A request the heap cannot meet leaves the block as it was.
-    EXPECT_EQ(nullptr, ReallocTracked(grown, 0x7FFFFF00u, "huge", 0));
-    EXPECT_EQ(nullptr, AllocTracked(0x7FFFFF00u, "huge", 0));
+    // A request past the 2 GB limit, or one the heap cannot meet (a 32-bit
+    // process has no room for 2 GB), leaves the block as it was.
+    EXPECT_EQ(nullptr, ReallocTracked(grown, 0x7FFFFFF0u, "huge", 0));
+    EXPECT_EQ(nullptr, AllocTracked(0x7FFFFFF0u, "huge", 0));
+    EXPECT_EQ(nullptr, AllocTracked((size_t)0x100000000ull - 1, "huge", 0));
+    if (sizeof(void*) == 4) {
+        EXPECT_EQ(nullptr, ReallocTracked(grown, 0x7FFFFF00u, "huge", 0));
+        EXPECT_EQ(nullptr, AllocTracked(0x7FFFFF00u, "huge", 0));
+    }
     EXPECT_STREQ("hello world", grown);
     EXPECT_EQ(count + 2, GetAllocCount());
     EXPECT_EQ(total + 100004, GetAllocTotalSize());
@@ -153,6 +165,24 @@ TEST(MemoryRealloc, GrowsShrinksAndRelinks)
     EXPECT_EQ(count, GetAllocCount());
     EXPECT_EQ(total, GetAllocTotalSize());
     EXPECT_EQ(0, CheckAllocRecords());
+}
+
+TEST(MemoryTotals, BlocksNearTwoGigabytesDoNotWrapTheTotal)
+{
+    if (sizeof(void*) == 4)
+        GTEST_SKIP() << "a 32-bit process has no room for two such blocks";
+    int count = GetAllocCount(), total = GetAllocTotalSize();
+    void* a = AllocTracked(0x60000000, "big", 1);
+    void* b = AllocTracked(0x60000000, "big", 2);
+    ASSERT_NE(nullptr, a);
+    ASSERT_NE(nullptr, b);
+    EXPECT_EQ(0x7FFFFFFF, GetAllocTotalSize());
+    EXPECT_EQ(count + 2, GetAllocCount());
+    FreeTracked(b);
+    EXPECT_EQ(total + 0x60000000, GetAllocTotalSize());
+    FreeTracked(a);
+    EXPECT_EQ(total, GetAllocTotalSize());
+    EXPECT_EQ(count, GetAllocCount());
 }
 
 TEST(MemoryCheck, DamageIsReportedAndTheAllocatorGoesOn)
@@ -196,12 +226,12 @@ TEST(MemoryDump, RecordLinesAndTotals)
     FreeTracked(empty);
 
     char zeroLine[160], dataLine[200];
-    snprintf(zeroLine, sizeof zeroLine, "size:0(0.000kb)  file:zero  line:3  ID:%d  addr:%08x  data:<> ]",
-             emptyId, (unsigned)(uintptr_t)empty);
+    snprintf(zeroLine, sizeof zeroLine, "size:0(0.000kb)  file:zero  line:3  ID:%d  addr:%08llx  data:<> ]",
+             emptyId, (unsigned long long)(uintptr_t)empty);
     snprintf(dataLine, sizeof dataLine,
-             "size:20(0.020kb)  file:bytes  line:0  ID:%d  addr:%08x  data:<AZ..efghijklmnop> "
+             "size:20(0.020kb)  file:bytes  line:0  ID:%d  addr:%08llx  data:<AZ..efghijklmnop> "
              "[41 5a 1f 80 65 66 67 68 69 6a 6b 6c 6d 6e 6f 70]",
-             dataId, (unsigned)(uintptr_t)data);
+             dataId, (unsigned long long)(uintptr_t)data);
     std::vector<std::string> expected = {
         std::string("mem alloc  \t") + zeroLine,
         "",

@@ -30,7 +30,7 @@ void StartWithCountingWindow()
 }
 
 // Sleeps of one thread, counted through the program's import table.
-extern "C" void* importedSleep asm("__imp__Sleep@4");
+extern "C" void* importedSleep asm(IMPORT_SYMBOL(Sleep, 4));
 void(WINAPI* realSleep)(DWORD);
 DWORD countedThread;
 volatile LONG sleepsCounted;

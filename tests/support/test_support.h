@@ -25,8 +25,23 @@ extern int countedMessages;
 void CountMessagesOf(HWND window);
 void StopCountingMessagesOf(HWND window);
 
+// Assembler names of C++ and system symbols. The target's label prefix is "_"
+// on 32-bit Windows and empty on 64-bit, where stdcall names carry no "@bytes".
+#define TEST_STRINGIZE_(x) #x
+#define TEST_STRINGIZE(x) TEST_STRINGIZE_(x)
+#define ASM_LABEL(name) TEST_STRINGIZE(__USER_LABEL_PREFIX__) name
+// The linker's --wrap names: WRAPPED_SYMBOL("_Z13GetRandomUpToi") is the stand-in,
+// REAL_SYMBOL(...) the wrapped original.
+#define WRAPPED_SYMBOL(mangled) ASM_LABEL("__wrap_" mangled)
+#define REAL_SYMBOL(mangled) ASM_LABEL("__real_" mangled)
+#if defined(__x86_64__)
+#define IMPORT_SYMBOL(function, argumentBytes) "__imp_" #function
+#else
+#define IMPORT_SYMBOL(function, argumentBytes) "__imp__" #function "@" #argumentBytes
+#endif
+
 // Points an entry of the program's import table at a replacement and returns
 // what it held, so that a test can watch the library's calls of a system
 // function. Name the entry by its assembler name, for example
-//   extern "C" void* importedSleep asm("__imp__Sleep@4");
+//   extern "C" void* importedSleep asm(IMPORT_SYMBOL(Sleep, 4));
 void* ReplaceImport(void** entry, void* replacement);
