@@ -457,6 +457,64 @@ TEST_F(Tables, ItemListEndsWithTheFileAndDropsUnusableRecords)
     EXPECT_EQ(0, itemList[3].itemX);
 }
 
+TEST_F(Tables, NumbersTheRulesComputeWithAreClampedToStatedRanges)
+{
+    // Each text is read as a facing (spawn and item lists: within 1000), a
+    // speed or size (animation speeds, width and height, block cells: within
+    // 100000), hit points and a slot cost (within 1000000), and a belt speed
+    // (float, within 100000).
+    struct Case {
+        const char* text;
+        int facing, speed, points;
+        float belt;
+    } cases[] = {
+        {"2147483647", 1000, 100000, 1000000, 100000.0f},
+        {"-2147483648", -1000, -100000, -1000000, -100000.0f},
+        {"99999999999", 1000, 100000, 1000000, 100000.0f},
+        {"-99999999999", -1000, -100000, -1000000, -100000.0f},
+        {"1e39", 1, 1, 1, 100000.0f},
+        {"-1e39", -1, -1, -1, -100000.0f},
+        {"100001", 1000, 100000, 100001, 100000.0f},
+        {"-1000001", -1000, -100000, -1000000, -100000.0f},
+        {"1001", 1000, 1001, 1001, 1001.0f},
+        {"-1000", -1000, -1000, -1000, -1000.0f},
+        {"-3.5", -3, -3, -3, -3.5f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string t = c.text;
+        Write("img/a.csv", std::string(AnimHeader) + "x,y,4,0,0," + t + "," + t + "," + t + "," + t +
+                               "," + t + ",1,1,1.0,1,0,0,0,0,0\n");
+        ReadAnimationCsv("img/a.csv", 2, 9);
+        const AnimFrameRecord& f = animFrames[2][9][0][0];
+        EXPECT_EQ(c.speed, f.width);
+        EXPECT_EQ(c.speed, f.height);
+        EXPECT_EQ(c.speed, f.moveX);
+        EXPECT_EQ(c.speed, f.moveY);
+        EXPECT_EQ(c.points, f.hitPoints);
+
+        Write("img/block/BlockPosition00.csv",
+              std::string(LayoutHeader) + "64,600,1," + t + "," + t + ",0,0,0," + t + ",0\n");
+        ReadAreaLayoutCsv(LAYOUT_BLOCKS);
+        EXPECT_EQ(c.speed, blocks[0].widthCells);
+        EXPECT_EQ(c.speed, blocks[0].heightCells);
+        EXPECT_EQ(c.belt, blocks[0].beltSpeed);
+
+        Write("img/chara/enemy/EnemyPosition00.csv", std::string(LayoutHeader) + "2000,560,4," + t + ",3,0,0\n");
+        ReadAreaLayoutCsv(LAYOUT_ENEMIES);
+        EXPECT_EQ(c.facing, spawnList[0].facing);
+
+        Write("img/item/ItemPosition00.csv", std::string(LayoutHeader) + "3000,500,0," + t + ",0,0,0\n");
+        ReadAreaLayoutCsv(LAYOUT_ITEMS);
+        EXPECT_EQ(c.facing, itemList[0].itemFacing);
+
+        Write("img/slotsetting/Slot/Slot.csv", "h\nh\n2,0,3," + t + ",Name,0\n");
+        ReadSlotCsv();
+        EXPECT_EQ(c.points, slotEntries[2][0][3].cost);
+        EXPECT_EQ(c.points, slotEntries[2][0][4].cost);
+    }
+}
+
 TEST_F(Tables, PlacedBlocksTakeTheFirstUnusedEntry)
 {
     blockCount = 3;
