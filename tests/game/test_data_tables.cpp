@@ -402,6 +402,64 @@ TEST_F(Tables, EnemySpawnList)
     EXPECT_EQ(0, spawnList[6].subtype);
 }
 
+TEST_F(Tables, CommentsInTheEnemyListAndTheSlotFile)
+{
+    // A comment line in the enemy list takes a record index of its own, whose
+    // entry keeps what it held; a slash inside a record ends the record after
+    // the fields before it.
+    spawnList[1].subtype = 33;
+    spawnList[1].spawnX = 1234;
+    spawnList[3].group = 9;
+    spawnList[3].rearm = 1;
+    Write("img/chara/enemy/EnemyPosition00.csv",
+          std::string(LayoutHeader) +
+              "2000,560,4,0,3,0,1\n"
+              "// index 1 is left alone\n"
+              "2100,560,12,1,5,2,0\n"
+              "2200,570,7,1,/ the rest of this record is lost,4,5\n"
+              "2300,580,8,0,1,0,0\n");
+    ReadAreaLayoutCsv(LAYOUT_ENEMIES);
+    EXPECT_EQ(2000, spawnList[0].spawnX);
+    EXPECT_EQ(4, spawnList[0].subtype);
+    EXPECT_EQ(33, spawnList[1].subtype);
+    EXPECT_EQ(1234, spawnList[1].spawnX);
+    EXPECT_EQ(2100, spawnList[2].spawnX);
+    EXPECT_EQ(12, spawnList[2].subtype);
+    EXPECT_EQ(2, spawnList[2].group);
+    EXPECT_EQ(2200, spawnList[3].spawnX);
+    EXPECT_EQ(570, spawnList[3].spawnY);
+    EXPECT_EQ(7, spawnList[3].subtype);
+    EXPECT_EQ(1, spawnList[3].facing);
+    EXPECT_EQ(9, spawnList[3].group);
+    EXPECT_EQ(1, spawnList[3].rearm);
+    EXPECT_EQ(2300, spawnList[4].spawnX);
+    EXPECT_EQ(8, spawnList[4].subtype);
+    EXPECT_EQ(0, spawnList[5].subtype);
+
+    // In the slot file a comment changes nothing else: a comment line sits
+    // between two entries, and after a slash inside a line the field holding
+    // it is lost and the column count goes on, so the next line's first
+    // field is the level.
+    Write("img/slotsetting/Slot/Slot.csv",
+          "h\nh\n"
+          "1,0,2,60,Jump,0\n"
+          "// a comment line\n"
+          "1,0,3,65,Jump more,0\n"
+          "4,0,7/ this level is lost\n"
+          "1,90,Option,0\n");
+    ReadSlotCsv();
+    EXPECT_EQ(60, slotEntries[1][0][2].cost);
+    EXPECT_STREQ("Jump", slotEntries[1][0][2].name);
+    EXPECT_EQ(65, slotEntries[1][0][3].cost);
+    EXPECT_STREQ("Jump more", slotEntries[1][0][3].name);
+    EXPECT_EQ(65, slotEntries[1][0][4].cost);
+    EXPECT_EQ(90, slotEntries[4][0][1].cost);
+    EXPECT_STREQ("Option", slotEntries[4][0][1].name);
+    EXPECT_EQ(90, slotEntries[4][0][2].cost);
+    EXPECT_EQ(0, slotEntries[4][0][7].cost);
+    EXPECT_TRUE(ScreenPrints().empty());
+}
+
 TEST_F(Tables, ItemListEndsWithTheFileAndDropsUnusableRecords)
 {
     Write("img/item/ItemPosition00.csv",
