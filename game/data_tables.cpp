@@ -19,11 +19,6 @@ int blockCount = BLOCK_TABLE_SIZE;
 EnemySpawnEntry spawnList[SPAWN_LIST_SIZE];
 ItemPlacement itemList[ITEM_LIST_SIZE];
 
-// An enemy's drop count is the number of spheres its kill spawns; more than
-// the actor pool holds can never appear, and a huge count would keep the
-// spawn loop going for minutes.
-static const int MaxDropCount = 512;
-
 // ---------------------------------------------------------------------------
 // Reading the files: header lines, then fields ended by a comma or a line
 // feed, at most CSV_FIELD_MAX bytes each. A slash begins a comment that runs
@@ -180,6 +175,18 @@ float FieldFloat(const char* text)
     return (float)value;
 }
 
+// A number that the play rules compute with, clamped to -limit..limit.
+int FieldIntWithin(const char* text, int limit)
+{
+    return ClampInt(FieldInt(text), -limit, limit);
+}
+
+float FieldFloatWithin(const char* text, int limit)
+{
+    float value = FieldFloat(text);
+    return value < (float)-limit ? (float)-limit : value > (float)limit ? (float)limit : value;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -213,11 +220,11 @@ void ReadAnimationCsv(const char* path, int kind, int id)
             case 2: r.ticks = FieldInt(file.field); break;
             case 3: r.offsetX = FieldInt(file.field); break;
             case 4: r.offsetY = FieldInt(file.field); break;
-            case 5: r.width = FieldInt(file.field); break;
-            case 6: r.height = FieldInt(file.field); break;
-            case 7: r.moveX = FieldInt(file.field); break;
-            case 8: r.moveY = FieldInt(file.field); break;
-            case 9: r.hitPoints = FieldInt(file.field); break;
+            case 5: r.width = FieldIntWithin(file.field, TABLE_SIZE_LIMIT); break;
+            case 6: r.height = FieldIntWithin(file.field, TABLE_SIZE_LIMIT); break;
+            case 7: r.moveX = FieldIntWithin(file.field, TABLE_SPEED_LIMIT); break;
+            case 8: r.moveY = FieldIntWithin(file.field, TABLE_SPEED_LIMIT); break;
+            case 9: r.hitPoints = FieldIntWithin(file.field, TABLE_HIT_POINTS_LIMIT); break;
             case 10: r.hurtsPlayer = FieldInt(file.field); break;
             case 11: r.hittable = FieldInt(file.field); break;
             case 12: r.gravityFactor = FieldFloat(file.field); break;
@@ -308,7 +315,7 @@ void ReadSlotCsv()
         case 2: level = FieldInt(file.field); break;
         case 3:
             if (valid)
-                slotEntries[row][option][level].cost = FieldInt(file.field);
+                slotEntries[row][option][level].cost = FieldIntWithin(file.field, TABLE_COST_LIMIT);
             break;
         case 4:
             if (valid)
@@ -344,9 +351,9 @@ static void ReadBlockLayout(CsvFile& file)
                 case 0: b.blockX1 = FieldFloat(file.field) - scrollX; break;
                 case 1: b.blockY1 = FieldFloat(file.field); break;
                 case 2: b.blockType = FieldInt(file.field); break;
-                case 3: b.widthCells = FieldInt(file.field); break;
-                case 4: b.heightCells = FieldInt(file.field); break;
-                case 8: b.beltSpeed = FieldFloat(file.field); break;
+                case 3: b.widthCells = FieldIntWithin(file.field, TABLE_SIZE_LIMIT); break;
+                case 4: b.heightCells = FieldIntWithin(file.field, TABLE_SIZE_LIMIT); break;
+                case 8: b.beltSpeed = FieldFloatWithin(file.field, TABLE_SPEED_LIMIT); break;
                 default: break;
                 }
             }
@@ -404,8 +411,8 @@ static void ReadEnemyLayout(CsvFile& file)
                 case 0: e.spawnX = v; break;
                 case 1: e.spawnY = v; break;
                 case 2: e.subtype = v; break;
-                case 3: e.facing = v; break;
-                case 4: e.dropCount = v < 0 ? 0 : v > MaxDropCount ? MaxDropCount : v; break;
+                case 3: e.facing = ClampInt(v, -TABLE_FACING_LIMIT, TABLE_FACING_LIMIT); break;
+                case 4: e.dropCount = ClampInt(v, 0, TABLE_DROP_COUNT_MAX); break;
                 case 5: e.group = v; break;
                 case 6: e.rearm = v; break;
                 }
@@ -447,7 +454,7 @@ static void ReadItemLayout(CsvFile& file)
             case 0: record.itemX = v; break;
             case 1: record.itemY = v; break;
             case 2: record.subtype = v; break;
-            case 3: record.itemFacing = v; break;
+            case 3: record.itemFacing = ClampInt(v, -TABLE_FACING_LIMIT, TABLE_FACING_LIMIT); break;
             case 4: record.flagIndex = v; break;
             default: break;
             }

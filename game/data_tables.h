@@ -20,6 +20,25 @@ enum {
     CSV_FIELD_MAX = 64,
 };
 
+// Bounds the readers put on the numbers that the play rules then compute with
+// in 32-bit integers: a spawn's speed is (1 - 2 x facing) x speed, a jump
+// negates a speed, a conveyor's speed is added to the walking speed, the slot
+// bar sums the costs of its rows and spends that sum at each install, kills
+// lower hit points by up to 4999. Each value is clamped to -limit..limit, far
+// above what any real table needs and far enough inside the integer range
+// that none of those rules can overflow.
+enum {
+    TABLE_FACING_LIMIT = 1000,          // spawn-list and item-list facing (tables use 0 and 1)
+    TABLE_SPEED_LIMIT = 100000,         // animation speeds (columns 7, 8); block belt speed
+    TABLE_SIZE_LIMIT = 100000,          // animation box width and height; block size in cells
+    TABLE_HIT_POINTS_LIMIT = 1000000,   // animation hit points (column 9)
+    TABLE_COST_LIMIT = 1000000,         // slot cost
+    // An enemy's drop count is the number of spheres its kill spawns; more
+    // than the actor pool holds can never appear, and a huge count would keep
+    // the spawn loop going for minutes. Clamped to 0..TABLE_DROP_COUNT_MAX.
+    TABLE_DROP_COUNT_MAX = 512,
+};
+
 struct AnimFrameRecord {
     int imageHandle;     // graph of the frame's image
     int ticks;           // column 2: frames the image stays

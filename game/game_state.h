@@ -40,3 +40,9 @@ extern int gameOverFrame;
 // Returns every game global (scene state, the actor pool, the play state, the
 // data tables and the action counters) to its value at program start.
 void ResetGameGlobals();
+
+// value brought into low..high.
+inline int ClampInt(int value, int low, int high)
+{
+    return value < low ? low : value > high ? high : value;
+}

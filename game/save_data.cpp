@@ -11,11 +11,6 @@ static const char SaveFileName[] = "SaveData.dat";
 
 SaveDataBlock saveData;
 
-static int Clamp(int value, int low, int high)
-{
-    return value < low ? low : value > high ? high : value;
-}
-
 // A damaged file must not hand later code a table index or a count it cannot
 // use: every field is brought into its range. A button number of 0 (no
 // button) is kept; one outside 0 to 16 goes back to the action's default.
@@ -23,14 +18,14 @@ static void BringIntoRange(SaveDataBlock& block)
 {
     if (block.windowMode != 0)
         block.windowMode = 1;
-    block.bgmVolume = Clamp(block.bgmVolume, 0, 100);
-    block.seVolume = Clamp(block.seVolume, 0, 100);
+    block.bgmVolume = ClampInt(block.bgmVolume, 0, 100);
+    block.seVolume = ClampInt(block.seVolume, 0, 100);
     for (int i = 0; i < BUTTON_MAP_SIZE; i++) {
         if (block.buttonMap[i] < 0 || block.buttonMap[i] > PAD_BUTTON_NUMBERS)
             block.buttonMap[i] = i + 1;
     }
-    block.lastRankPlus1 = Clamp(block.lastRankPlus1, 0, 6);
-    block.lifeSetting = Clamp(block.lifeSetting, 0, 2);
+    block.lastRankPlus1 = ClampInt(block.lastRankPlus1, 0, 6);
+    block.lifeSetting = ClampInt(block.lifeSetting, 0, 2);
 }
 
 static void TakeBlock(const SaveDataBlock& block)
@@ -44,25 +39,38 @@ static void TakeBlock(const SaveDataBlock& block)
         buttonMap[i].buttonOfAction = block.buttonMap[i];
 }
 
+// The settings of a first start: window mode, both volumes 30, action i on
+// button i + 1, never cleared, 3 hit points a life.
+static SaveDataBlock DefaultBlock()
+{
+    SaveDataBlock block = {};
+    block.windowMode = 1;
+    block.bgmVolume = 30;
+    block.seVolume = 30;
+    for (int i = 0; i < BUTTON_MAP_SIZE; i++)
+        block.buttonMap[i] = i + 1;
+    block.lastRankPlus1 = 0;
+    block.lifeSetting = 0;
+    return block;
+}
+
 void ReadSaveData()
 {
+    SaveDataBlock block = DefaultBlock();
     FILE* file = fopen(SaveFileName, "rb");
     if (file) {
-        // A short file gives only the fields it covers; the rest stay 0.
-        unsigned char bytes[sizeof(SaveDataBlock)] = {};
-        fread(bytes, 1, sizeof bytes, file);
+        // A short file gives the whole fields it covers; every other field
+        // keeps its default, so that the actions still have their buttons.
+        unsigned char bytes[sizeof(SaveDataBlock)];
+        size_t got = fread(bytes, 1, sizeof bytes, file);
         fclose(file);
-        memcpy(&saveData, bytes, sizeof saveData);
-        BringIntoRange(saveData);
+        memcpy(&block, bytes, got / sizeof(int32_t) * sizeof(int32_t));
+        BringIntoRange(block);
+        saveData = block;
         TakeBlock(saveData);
         return;
     }
-    windowMode = 1;
-    bgmVolume = 30;
-    seVolume = 30;
-    lastRankPlus1 = 0;
-    lifeSetting = 0;
-    ResetButtonMap();
+    TakeBlock(block);
     WriteSaveData();
 }
 

@@ -22,6 +22,7 @@ static_assert(sizeof(SaveDataBlock) == 84, "SaveData.dat is 84 bytes");
 extern SaveDataBlock saveData;
 
 // Once at start-up: reads the file, or writes the defaults when it is missing.
+// Fields a short file does not wholly cover take their defaults.
 void ReadSaveData();
 // Writes the current settings; prints "ファイルオープンエラー\n" as on-screen
 // debug text when the file cannot be opened for writing.

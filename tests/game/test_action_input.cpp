@@ -1,9 +1,14 @@
 // Pad bits into direction, button and action counters, and the mapping page's
-// learning, over a pad-bits source the test drives.
+// learning, over a pad-bits source the test drives; and keys sent to the
+// library's window through to the action counters.
 #include <gtest/gtest.h>
+#include <windows.h>
 #include <string.h>
 
 #include "game/action_input.h"
+#include "runtime/library.h"
+#include "tests/game/play_world.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -36,9 +41,7 @@ class ActionInput : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        holdUp = holdDown = holdLeft = holdRight = 0;
-        memset(actionHold, 0, sizeof actionHold);
-        memset(buttonMap, 0, sizeof buttonMap);
+        ResetPlayWorld();
         ResetButtonMap();
         learnArmed = 0;
         padWithKeys = padOnly = 0;
@@ -169,6 +172,27 @@ TEST_F(ActionInput, LearningSwapsButtonsWithTheActionThatHadIt)
         EXPECT_EQ(i + 1, buttonMap[i].buttonOfAction);
 }
 
+TEST_F(ActionInput, ASwapPlaysEffectTwo)
+{
+    learnArmed = 1;
+    padWithKeys = Button(3);
+    LearnHeldButtonFrom(1, TestPad);
+    ASSERT_EQ(1u, SoundCalls().size());
+    EXPECT_EQ(1, CountSePlays(2));
+
+    // Held on: the action already has the button, so nothing changes hands.
+    LearnHeldButtonFrom(1, TestPad);
+    LearnHeldButtonFrom(1, TestPad);
+    EXPECT_EQ(1u, SoundCalls().size());
+
+    // A button that no action has is taken silently.
+    buttonMap[15].buttonOfAction = 0;
+    padWithKeys = Button(16);
+    LearnHeldButtonFrom(4, TestPad);
+    EXPECT_EQ(16, buttonMap[4].buttonOfAction);
+    EXPECT_EQ(1u, SoundCalls().size());
+}
+
 TEST_F(ActionInput, LearningNeedsOneButtonAloneOnAnActionRow)
 {
     learnArmed = 1;
@@ -203,4 +227,83 @@ TEST_F(ActionInput, ButtonLabels)
     EXPECT_STREQ("BUTTON4     A", ButtonLabelOf(4));
     EXPECT_STREQ("", ButtonLabelOf(16));
     EXPECT_STREQ("", ButtonLabelOf(-3));
+}
+
+// ---------------------------------------------------------------------------
+// Keys pressed on the library's window, read through its keyboard state and
+// the pad bits of pad 1 with the keys, in the game's frame order.
+
+namespace {
+
+class ActionInputKeys : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetPlayWorld();
+        ResetButtonMap();
+        ChangeWindowMode(1);
+        SetKeepRunningInBackground(1);
+        ASSERT_EQ(0, InitLibraryLocked());
+        ASSERT_TRUE(FocusMainWindow());
+    }
+    void TearDown() override
+    {
+        SendTestKey('X', false);
+        EndLibraryLocked();
+    }
+};
+
+// One frame of the game's loop as far as input goes: the message step, then
+// the counters.
+void KeyFrame()
+{
+    ProcessMessagesLocked();
+    UpdateActionInput();
+}
+
+// Frames until action `action`'s counter is `value`, for at most three
+// seconds (the sent key reaches the keyboard state through the message step).
+bool KeyFramesUntil(int action, int value)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 3000; Sleep(2)) {
+        KeyFrame();
+        if (actionHold[0][action] == value)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+TEST_F(ActionInputKeys, AHeldKeyCountsFramesOnTheActionOfItsButton)
+{
+    SendTestKey('X', false);
+    ASSERT_TRUE(KeyFramesUntil(1, 0));
+    for (int i = 0; i < 3; i++)
+        KeyFrame();
+    for (int a = 0; a < ACTION_COUNT; a++)
+        ASSERT_EQ(0, actionHold[0][a]) << a;
+
+    // X is pad button 2, which action 1 has: one more for every frame held.
+    SendTestKey('X', true);
+    ASSERT_TRUE(KeyFramesUntil(1, 1));
+    EXPECT_EQ(1, CheckKeyDown(0x2D));  // the key state of X
+    EXPECT_EQ(PAD_BIT_BUTTON1 << 1, GetPadInputBits(PAD1_WITH_KEYS));
+    for (int n = 2; n <= 5; n++) {
+        KeyFrame();
+        EXPECT_EQ(n, actionHold[0][1]);
+    }
+    EXPECT_EQ(0, actionHold[0][0]);
+    EXPECT_EQ(0, actionHold[0][2]);
+    EXPECT_EQ(0, holdLeft);
+
+    // Action 3 takes button 2 from action 1: the same key now feeds it.
+    buttonMap[3].buttonOfAction = 2;
+    buttonMap[1].buttonOfAction = 4;
+    KeyFrame();
+    EXPECT_EQ(6, actionHold[0][3]);
+    EXPECT_EQ(0, actionHold[0][1]);
+
+    SendTestKey('X', false);
+    EXPECT_TRUE(KeyFramesUntil(3, 0));
 }

@@ -473,6 +473,25 @@ TEST_F(Contacts, TheDoorLeadsIntoTheArenaWithWhatThePlayerHolds)
     EXPECT_FLOAT_EQ(212.0f - 16.0f, actors[companions[0]].boxX1[0]);
 }
 
+TEST_F(Contacts, TheDoorLeadsNowhereFromAnArena)
+{
+    // Areas 5 to 9 are the arenas themselves; 10 and above lie outside every
+    // area table.
+    for (int area : {5, 9}) {
+        SCOPED_TRACE(area);
+        areaIndex = area;
+        carryStats = 0;
+        SoundCalls().clear();
+        PlaceActor(60, KIND_EFFECT, 12, 605, 405, 32, 64);
+        HandlePlayerContacts();
+        EXPECT_EQ(area, areaIndex);
+        EXPECT_EQ(0, carryStats);
+        EXPECT_TRUE(SoundCalls().empty());
+        EXPECT_FLOAT_EQ(600.0f, actors[0].boxX1[0]);
+        EXPECT_EQ(1, actors[60].hitPoints);
+    }
+}
+
 TEST_F(Contacts, ShotsAndSomeEnemiesEndOnSolidBlocks)
 {
     SetFrame(KIND_ENEMY, 14, 0, 8, 8);

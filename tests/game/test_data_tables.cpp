@@ -402,6 +402,64 @@ TEST_F(Tables, EnemySpawnList)
     EXPECT_EQ(0, spawnList[6].subtype);
 }
 
+TEST_F(Tables, CommentsInTheEnemyListAndTheSlotFile)
+{
+    // A comment line in the enemy list takes a record index of its own, whose
+    // entry keeps what it held; a slash inside a record ends the record after
+    // the fields before it.
+    spawnList[1].subtype = 33;
+    spawnList[1].spawnX = 1234;
+    spawnList[3].group = 9;
+    spawnList[3].rearm = 1;
+    Write("img/chara/enemy/EnemyPosition00.csv",
+          std::string(LayoutHeader) +
+              "2000,560,4,0,3,0,1\n"
+              "// index 1 is left alone\n"
+              "2100,560,12,1,5,2,0\n"
+              "2200,570,7,1,/ the rest of this record is lost,4,5\n"
+              "2300,580,8,0,1,0,0\n");
+    ReadAreaLayoutCsv(LAYOUT_ENEMIES);
+    EXPECT_EQ(2000, spawnList[0].spawnX);
+    EXPECT_EQ(4, spawnList[0].subtype);
+    EXPECT_EQ(33, spawnList[1].subtype);
+    EXPECT_EQ(1234, spawnList[1].spawnX);
+    EXPECT_EQ(2100, spawnList[2].spawnX);
+    EXPECT_EQ(12, spawnList[2].subtype);
+    EXPECT_EQ(2, spawnList[2].group);
+    EXPECT_EQ(2200, spawnList[3].spawnX);
+    EXPECT_EQ(570, spawnList[3].spawnY);
+    EXPECT_EQ(7, spawnList[3].subtype);
+    EXPECT_EQ(1, spawnList[3].facing);
+    EXPECT_EQ(9, spawnList[3].group);
+    EXPECT_EQ(1, spawnList[3].rearm);
+    EXPECT_EQ(2300, spawnList[4].spawnX);
+    EXPECT_EQ(8, spawnList[4].subtype);
+    EXPECT_EQ(0, spawnList[5].subtype);
+
+    // In the slot file a comment changes nothing else: a comment line sits
+    // between two entries, and after a slash inside a line the field holding
+    // it is lost and the column count goes on, so the next line's first
+    // field is the level.
+    Write("img/slotsetting/Slot/Slot.csv",
+          "h\nh\n"
+          "1,0,2,60,Jump,0\n"
+          "// a comment line\n"
+          "1,0,3,65,Jump more,0\n"
+          "4,0,7/ this level is lost\n"
+          "1,90,Option,0\n");
+    ReadSlotCsv();
+    EXPECT_EQ(60, slotEntries[1][0][2].cost);
+    EXPECT_STREQ("Jump", slotEntries[1][0][2].name);
+    EXPECT_EQ(65, slotEntries[1][0][3].cost);
+    EXPECT_STREQ("Jump more", slotEntries[1][0][3].name);
+    EXPECT_EQ(65, slotEntries[1][0][4].cost);
+    EXPECT_EQ(90, slotEntries[4][0][1].cost);
+    EXPECT_STREQ("Option", slotEntries[4][0][1].name);
+    EXPECT_EQ(90, slotEntries[4][0][2].cost);
+    EXPECT_EQ(0, slotEntries[4][0][7].cost);
+    EXPECT_TRUE(ScreenPrints().empty());
+}
+
 TEST_F(Tables, ItemListEndsWithTheFileAndDropsUnusableRecords)
 {
     Write("img/item/ItemPosition00.csv",
@@ -455,6 +513,64 @@ TEST_F(Tables, ItemListEndsWithTheFileAndDropsUnusableRecords)
     EXPECT_EQ(3700, itemList[2].itemX);
     EXPECT_EQ(6, itemList[2].flagIndex);
     EXPECT_EQ(0, itemList[3].itemX);
+}
+
+TEST_F(Tables, NumbersTheRulesComputeWithAreClampedToStatedRanges)
+{
+    // Each text is read as a facing (spawn and item lists: within 1000), a
+    // speed or size (animation speeds, width and height, block cells: within
+    // 100000), hit points and a slot cost (within 1000000), and a belt speed
+    // (float, within 100000).
+    struct Case {
+        const char* text;
+        int facing, speed, points;
+        float belt;
+    } cases[] = {
+        {"2147483647", 1000, 100000, 1000000, 100000.0f},
+        {"-2147483648", -1000, -100000, -1000000, -100000.0f},
+        {"99999999999", 1000, 100000, 1000000, 100000.0f},
+        {"-99999999999", -1000, -100000, -1000000, -100000.0f},
+        {"1e39", 1, 1, 1, 100000.0f},
+        {"-1e39", -1, -1, -1, -100000.0f},
+        {"100001", 1000, 100000, 100001, 100000.0f},
+        {"-1000001", -1000, -100000, -1000000, -100000.0f},
+        {"1001", 1000, 1001, 1001, 1001.0f},
+        {"-1000", -1000, -1000, -1000, -1000.0f},
+        {"-3.5", -3, -3, -3, -3.5f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string t = c.text;
+        Write("img/a.csv", std::string(AnimHeader) + "x,y,4,0,0," + t + "," + t + "," + t + "," + t +
+                               "," + t + ",1,1,1.0,1,0,0,0,0,0\n");
+        ReadAnimationCsv("img/a.csv", 2, 9);
+        const AnimFrameRecord& f = animFrames[2][9][0][0];
+        EXPECT_EQ(c.speed, f.width);
+        EXPECT_EQ(c.speed, f.height);
+        EXPECT_EQ(c.speed, f.moveX);
+        EXPECT_EQ(c.speed, f.moveY);
+        EXPECT_EQ(c.points, f.hitPoints);
+
+        Write("img/block/BlockPosition00.csv",
+              std::string(LayoutHeader) + "64,600,1," + t + "," + t + ",0,0,0," + t + ",0\n");
+        ReadAreaLayoutCsv(LAYOUT_BLOCKS);
+        EXPECT_EQ(c.speed, blocks[0].widthCells);
+        EXPECT_EQ(c.speed, blocks[0].heightCells);
+        EXPECT_EQ(c.belt, blocks[0].beltSpeed);
+
+        Write("img/chara/enemy/EnemyPosition00.csv", std::string(LayoutHeader) + "2000,560,4," + t + ",3,0,0\n");
+        ReadAreaLayoutCsv(LAYOUT_ENEMIES);
+        EXPECT_EQ(c.facing, spawnList[0].facing);
+
+        Write("img/item/ItemPosition00.csv", std::string(LayoutHeader) + "3000,500,0," + t + ",0,0,0\n");
+        ReadAreaLayoutCsv(LAYOUT_ITEMS);
+        EXPECT_EQ(c.facing, itemList[0].itemFacing);
+
+        Write("img/slotsetting/Slot/Slot.csv", "h\nh\n2,0,3," + t + ",Name,0\n");
+        ReadSlotCsv();
+        EXPECT_EQ(c.points, slotEntries[2][0][3].cost);
+        EXPECT_EQ(c.points, slotEntries[2][0][4].cost);
+    }
 }
 
 TEST_F(Tables, PlacedBlocksTakeTheFirstUnusedEntry)

@@ -157,17 +157,22 @@ TEST_F(SaveData, MissingFileThatCannotBeWrittenReportsTheError)
     EXPECT_EQ("ファイルオープンエラー\n", ScreenPrints()[0]);
 }
 
-TEST_F(SaveData, ShortFileKeepsZerosForTheFieldsItDoesNotCover)
+TEST_F(SaveData, ShortFileTakesTheDefaultsForTheFieldsItDoesNotCover)
 {
+    // The file's fields: window 0, music 0x10034, effects 0x45, buttons 3 to
+    // 16 then 1, 5, rank 3, life 2. Default: 1, 30, 30, buttons 1 to 16, 0, 0.
     struct Case {
         size_t bytes;
-        int window, bgm, se, button0, button1, button2;
+        int window, bgm, se, buttons;  // buttons: entries taken from the file
     } cases[] = {
-        {0, 0, 0, 0, 0, 0, 0},
-        {6, 0, 0x34, 0, 0, 0, 0},     // the low half of the music volume
-        {12, 0, 100, 0x45, 0, 0, 0},  // all of it, brought into range
-        {20, 0, 100, 0x45, 3, 4, 0},
+        {0, 1, 30, 30, 0},       // empty: every action keeps its button
+        {3, 1, 30, 30, 0},       // not even the first field whole
+        {6, 0, 30, 30, 0},       // half of the music volume: its default
+        {12, 0, 100, 0x45, 0},   // the music volume whole, brought into range
+        {20, 0, 100, 0x45, 2},
+        {83, 0, 100, 0x45, 16},  // all but the life setting
     };
+    const int32_t fileButtons[16] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 1, 5};
     for (const Case& c : cases) {
         WriteInts({0, 0x10034, 0x45, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 1, 5, 3, 2},
                   c.bytes);
@@ -177,12 +182,9 @@ TEST_F(SaveData, ShortFileKeepsZerosForTheFieldsItDoesNotCover)
         EXPECT_EQ(c.window, windowMode);
         EXPECT_EQ(c.bgm, bgmVolume);
         EXPECT_EQ(c.se, seVolume);
-        EXPECT_EQ(c.button0, buttonMap[0].buttonOfAction);
-        EXPECT_EQ(c.button1, buttonMap[1].buttonOfAction);
-        EXPECT_EQ(c.button2, buttonMap[2].buttonOfAction);
-        for (int i = 3; i < BUTTON_MAP_SIZE; i++)
-            EXPECT_EQ(0, buttonMap[i].buttonOfAction) << i;
-        EXPECT_EQ(0, lastRankPlus1);
+        for (int i = 0; i < BUTTON_MAP_SIZE; i++)
+            EXPECT_EQ(i < c.buttons ? fileButtons[i] : i + 1, buttonMap[i].buttonOfAction) << i;
+        EXPECT_EQ(c.bytes >= 80 ? 3 : 0, lastRankPlus1);
         EXPECT_EQ(0, lifeSetting);
         // The short file is not rewritten by reading.
         EXPECT_EQ(c.bytes, ReadFileBytes("SaveData.dat").size());

@@ -20,25 +20,10 @@ namespace {
 
 const WORD SentKeys[] = {VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, 'Z', 'X', VK_SPACE, VK_RETURN, VK_NUMPAD4};
 
-bool IsExtendedKey(WORD vk)
-{
-    return vk == VK_LEFT || vk == VK_RIGHT || vk == VK_UP || vk == VK_DOWN;
-}
-
-void SendKey(WORD vk, bool down)
-{
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = vk;
-    input.ki.wScan = (WORD)MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
-    input.ki.dwFlags = (down ? 0 : KEYEVENTF_KEYUP) | (IsExtendedKey(vk) ? KEYEVENTF_EXTENDEDKEY : 0);
-    SendInput(1, &input, sizeof input);
-}
-
 void ReleaseAllSentKeys()
 {
     for (WORD vk : SentKeys)
-        SendKey(vk, false);
+        SendTestKey(vk, false);
 }
 
 // Frames of the game's loop (the locked message step) until the pad bits of
@@ -63,17 +48,7 @@ void StartWithFocus()
     ChangeWindowMode(1);
     SetKeepRunningInBackground(1);
     ASSERT_EQ(0, InitLibraryLocked());
-    HWND window = GetMainWindowHwnd();
-    ASSERT_NE(nullptr, window);
-    for (int i = 0; i < 50 && GetForegroundWindow() != window; i++) {
-        SetForegroundWindow(window);
-        SetActiveWindow(window);
-        SetFocus(window);
-        ProcessMessagesLocked();
-        Sleep(5);
-    }
-    ASSERT_EQ(window, GetForegroundWindow());
-    ASSERT_EQ(1, IsMainWindowActive());
+    ASSERT_TRUE(FocusMainWindow());
     ReleaseAllSentKeys();
     ASSERT_EQ(0, PumpUntilBits(0));
 }
@@ -347,9 +322,9 @@ TEST_F(InputDirectKeys, KeysReachKeyStatesAndPadBits)
     ASSERT_TRUE(UsingDirectInput());
     ASSERT_NE(nullptr, InputState.keyboard);
 
-    SendKey(VK_LEFT, true);
-    SendKey('Z', true);
-    SendKey(VK_SPACE, true);
+    SendTestKey(VK_LEFT, true);
+    SendTestKey('Z', true);
+    SendTestKey(VK_SPACE, true);
     EXPECT_EQ(0x2 | 0x10 | 0x2000, PumpUntilBits(0x2 | 0x10 | 0x2000));
 
     char keys[256];
@@ -367,10 +342,10 @@ TEST_F(InputDirectKeys, KeysReachKeyStatesAndPadBits)
         EXPECT_EQ(0, GetPadInputBits(0x1002)); // row 1 holds no keys
     }
 
-    SendKey(VK_LEFT, false);
-    SendKey('Z', false);
+    SendTestKey(VK_LEFT, false);
+    SendTestKey('Z', false);
     EXPECT_EQ(0x2000, PumpUntilBits(0x2000));
-    SendKey(VK_SPACE, false);
+    SendTestKey(VK_SPACE, false);
     EXPECT_EQ(0, PumpUntilBits(0));
     ExpectFiveMessagesAStep();
 }
@@ -412,15 +387,15 @@ TEST_F(InputRestart, StoppedInputStartsAgainOnTheNextRead)
     // The first read only starts input, then reading goes on as before.
     EXPECT_EQ(0, GetPadInputBits(0x1001));
     EXPECT_TRUE(UsingDirectInput());
-    SendKey('X', true);
+    SendTestKey('X', true);
     EXPECT_EQ(0x20, PumpUntilBits(0x20));
-    SendKey('X', false);
+    SendTestKey('X', false);
     EXPECT_EQ(0, PumpUntilBits(0));
 
     // Activation changes give the devices up and take them again.
     EXPECT_EQ(0, UnacquireInputDevices());
     EXPECT_EQ(0, ApplyPadVibration());
-    SendKey(VK_DOWN, true);
+    SendTestKey(VK_DOWN, true);
     EXPECT_EQ(0x1, PumpUntilBits(0x1));
 }
 
@@ -435,9 +410,9 @@ TEST_F(InputMessageKeys, KeysReachPadBitsOnlyThroughThePump)
     SystemState.kept.osCode = 0x108;
     ASSERT_EQ(0, InputState.alwaysDirectInputKeyboard);
 
-    SendKey(VK_LEFT, true);
-    SendKey('Z', true);
-    SendKey(VK_SPACE, true);
+    SendTestKey(VK_LEFT, true);
+    SendTestKey('Z', true);
+    SendTestKey(VK_SPACE, true);
     // Between pumps the game sees the state of the last pump.
     Sleep(3);
     EXPECT_EQ(0, GetPadInputBits(0x1001));
@@ -447,24 +422,24 @@ TEST_F(InputMessageKeys, KeysReachPadBitsOnlyThroughThePump)
     ExpectKeyStates(keys, {DIK_LEFT, DIK_Z, DIK_SPACE});
 
     // Left arrow and number-pad 4 are one direction.
-    SendKey(VK_NUMPAD4, true);
-    SendKey('Z', false);
-    SendKey(VK_SPACE, false);
+    SendTestKey(VK_NUMPAD4, true);
+    SendTestKey('Z', false);
+    SendTestKey(VK_SPACE, false);
     EXPECT_EQ(0x2, PumpUntilBits(0x2));
     EXPECT_EQ(1, CheckKeyDown(DIK_NUMPAD4));
-    SendKey(VK_LEFT, false);
-    SendKey(VK_NUMPAD4, false);
+    SendTestKey(VK_LEFT, false);
+    SendTestKey(VK_NUMPAD4, false);
     EXPECT_EQ(0, PumpUntilBits(0));
 
     // Enter sets both Enter codes.
-    SendKey(VK_RETURN, true);
+    SendTestKey(VK_RETURN, true);
     for (int i = 0; i < 300 && !CheckKeyDown(DIK_RETURN); i++) {
         ProcessMessagesLocked();
         Sleep(2);
     }
     EXPECT_EQ(0, GetAllKeyStates(keys));
     ExpectKeyStates(keys, {DIK_RETURN, DIK_NUMPADENTER});
-    SendKey(VK_RETURN, false);
+    SendTestKey(VK_RETURN, false);
     ExpectFiveMessagesAStep();
 }
 
@@ -537,14 +512,14 @@ TEST_F(InputJoystickWithKeys, StickAndKeysTogetherGiveOneBit)
     StartWithFocus();
     SystemState.kept.osCode = 0x108;
     fakePositions[0].dwXpos = 0;
-    SendKey(VK_LEFT, true);
+    SendTestKey(VK_LEFT, true);
     EXPECT_EQ(0x2, PumpUntilBits(0x2));
     EXPECT_EQ(0x2, GetPadInputBits(1));
     fakePositions[0].dwButtons = 0x2;
-    SendKey('X', true);
+    SendTestKey('X', true);
     EXPECT_EQ(0x2 | 0x20, PumpUntilBits(0x2 | 0x20));
-    SendKey(VK_LEFT, false);
-    SendKey('X', false);
+    SendTestKey(VK_LEFT, false);
+    SendTestKey('X', false);
     fakePositions[0] = Centred();
     EXPECT_EQ(0, PumpUntilBits(0));
     // The keys are read without the joystick calls too.

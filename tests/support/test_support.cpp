@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <stdio.h>
 
+#include "runtime/library.h"
+#include "runtime/window_state.h"
+
 int testArgCount;
 char** testArgs;
 
@@ -83,4 +86,34 @@ void* ReplaceImport(void** entry, void* replacement)
     *entry = replacement;
     VirtualProtect(entry, sizeof *entry, protect, &protect);
     return previous;
+}
+
+static bool IsExtendedKey(WORD vk)
+{
+    return vk == VK_LEFT || vk == VK_RIGHT || vk == VK_UP || vk == VK_DOWN;
+}
+
+void SendTestKey(WORD virtualKey, bool down)
+{
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = (WORD)MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC);
+    input.ki.dwFlags = (down ? 0 : KEYEVENTF_KEYUP) | (IsExtendedKey(virtualKey) ? KEYEVENTF_EXTENDEDKEY : 0);
+    SendInput(1, &input, sizeof input);
+}
+
+bool FocusMainWindow()
+{
+    HWND window = GetMainWindowHwnd();
+    if (!window)
+        return false;
+    for (int i = 0; i < 50 && GetForegroundWindow() != window; i++) {
+        SetForegroundWindow(window);
+        SetActiveWindow(window);
+        SetFocus(window);
+        ProcessMessagesLocked();
+        Sleep(5);
+    }
+    return GetForegroundWindow() == window && IsMainWindowActive() == 1;
 }

@@ -25,6 +25,14 @@ extern int countedMessages;
 void CountMessagesOf(HWND window);
 void StopCountingMessagesOf(HWND window);
 
+// A key pressed or released as the keyboard would send it, to the window
+// that has the keyboard focus.
+void SendTestKey(WORD virtualKey, bool down);
+// Makes the library's main window the foreground, active and focused one,
+// running its message step meanwhile (no window manager runs on the virtual
+// display to do it); true once it is.
+bool FocusMainWindow();
+
 // Assembler names of C++ and system symbols. The target's label prefix is "_"
 // on 32-bit Windows and empty on 64-bit, where stdcall names carry no "@bytes".
 #define TEST_STRINGIZE_(x) #x
