@@ -1,8 +1,9 @@
 // Windows bitmaps: 4- and 8-bit palette images (plain, RLE4 and RLE8) become
 // 8-bit palette images, 8-, 24- and 32-bit images are taken over directly,
 // and the other kinds (1 bit, 16 bits, bit-field masks) are drawn by GDI into
-// a 24-bit DIB section. Every size and offset read from the file is checked
-// against what the file holds before it is used.
+// a 24-bit DIB section. Files with the 12-byte core header are read as the
+// same kinds. Every size and offset read from the file is checked against
+// what the file holds before it is used.
 #include "image/image_decoders.h"
 
 #include <windows.h>
@@ -13,7 +14,13 @@
 
 namespace {
 
-const int32_t MaxImageBytes = 0x7FFFFFFF;
+// The largest picture decoded. An RLE file states its size without holding
+// the pixels, so a few bytes could otherwise ask for gigabytes; the limits
+// are checked before anything is allocated for the picture.
+const int32_t MaxSide = 16384;
+const int64_t MaxPixelBytes = (int64_t)256 << 20;
+
+const uint32_t CoreHeaderSize = 12;
 
 struct BmpHeader {
     uint32_t headerSize;
@@ -176,7 +183,7 @@ int LoadBmpImage(StreamDescriptor* stream, RasterImage* image)
     stream->ops.seek(handle, 0, 2);
     long fileSize = stream->ops.tell(handle);
     stream->ops.seek(handle, 0, 0);
-    if (fileSize < 14 + 40)
+    if (fileSize < 14 + (long)CoreHeaderSize)
         return -1;
 
     uint8_t fileHeader[14];
@@ -195,8 +202,24 @@ int LoadBmpImage(StreamDescriptor* stream, RasterImage* image)
         return -1;
     };
 
-    if (!ReadExact(stream, block, 40))
+    // A core header holds 16-bit width, height, planes and bit count; it is
+    // widened into the info header that the rest of the reader and GDI use.
+    if (!ReadExact(stream, block, 4))
         return refuse();
+    BITMAPINFOHEADER* info = (BITMAPINFOHEADER*)block;
+    bool core = Le32(block) == CoreHeaderSize;
+    if (core) {
+        uint8_t fields[8];
+        if (!ReadExact(stream, fields, sizeof fields))
+            return refuse();
+        info->biWidth = Le16(fields);
+        info->biHeight = Le16(fields + 2);
+        info->biPlanes = Le16(fields + 4);
+        info->biBitCount = Le16(fields + 6);
+        info->biCompression = BI_RGB;
+    } else if (!ReadExact(stream, block + 4, 36)) {
+        return refuse();
+    }
     BmpHeader h;
     h.headerSize = Le32(block);
     h.width = (int32_t)Le32(block + 4);
@@ -205,16 +228,22 @@ int LoadBmpImage(StreamDescriptor* stream, RasterImage* image)
     h.compression = Le32(block + 16);
     uint32_t colorsUsed = Le32(block + 32);
 
-    // Core headers (12 bytes) and headers that run past the file are not
-    // bitmap info headers.
-    if (h.headerSize < 40 || h.headerSize > (uint32_t)fileSize - 14)
+    // Other sizes below 40, and headers that run past the file, are no
+    // bitmap headers.
+    if (!core && (h.headerSize < 40 || h.headerSize > (uint32_t)fileSize - 14))
         return refuse();
     if (h.width <= 0 || h.height == 0 || h.height == INT32_MIN)
         return refuse();
     int absHeight = h.height < 0 ? -h.height : h.height;
     bool bottomUp = h.height > 0;
+    if (h.width > MaxSide || absHeight > MaxSide)
+        return refuse();
     switch (h.bitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32:
+    case 1: case 4: case 8: case 24:
+        break;
+    case 16: case 32:
+        if (core)
+            return refuse();
         break;
     default:
         return refuse();
@@ -225,11 +254,32 @@ int LoadBmpImage(StreamDescriptor* stream, RasterImage* image)
     if (!valid)
         return refuse();
 
-    // Colour table (after the info header, whatever its size) or masks (at
-    // 54, inside a larger header or right after a 40-byte one). A table that
-    // the file cuts short keeps zeros for its missing entries.
+    int64_t fileStride = (((int64_t)h.bitCount * h.width + 31) / 32) * 4;
+    int64_t fileBytes = fileStride * absHeight;
+    int64_t indexStride = ((int64_t)h.width + 3) & ~(int64_t)3;
+    int64_t indexBytes = indexStride * absHeight;
+    bool toIndices = h.compression == BI_RLE8 || h.compression == BI_RLE4 ||
+                     (h.compression == BI_RGB && h.bitCount == 4);
+    bool direct = h.compression == BI_RGB && (h.bitCount == 8 || h.bitCount == 24 || h.bitCount == 32);
+    int64_t decodedBytes = toIndices ? indexBytes
+                           : direct  ? fileBytes
+                                     : (((int64_t)h.width * 3 + 3) & ~(int64_t)3) * absHeight;
+    if (decodedBytes > MaxPixelBytes)
+        return refuse();
+
+    // Colour table (after the header, whatever its size) or masks (at 54,
+    // inside a larger header or right after a 40-byte one). A table that the
+    // file cuts short keeps zeros for its missing entries. Core tables hold
+    // three bytes an entry (blue, green, red).
     uint8_t* table = block + sizeof(BITMAPINFOHEADER);
-    if (h.bitCount <= 8) {
+    if (core && h.bitCount <= 8) {
+        uint8_t triples[3 * 256];
+        int entries = 1 << h.bitCount;
+        stream->ops.seek(handle, 14 + (long)CoreHeaderSize, 0);
+        size_t got = ReadSome(stream, triples, (size_t)3 * entries) / 3;
+        for (size_t i = 0; i < got; i++)
+            memcpy(table + 4 * i, triples + 3 * i, 3);
+    } else if (h.bitCount <= 8) {
         stream->ops.seek(handle, 14 + (long)h.headerSize, 0);
         ReadSome(stream, table, (size_t)4 << h.bitCount);
     } else if (h.compression == BI_BITFIELDS) {
@@ -248,14 +298,7 @@ int LoadBmpImage(StreamDescriptor* stream, RasterImage* image)
     if (!ReadExact(stream, raw, rawSize))
         return refuse();
 
-    int64_t fileStride = (((int64_t)h.bitCount * h.width + 31) / 32) * 4;
-    int64_t fileBytes = fileStride * absHeight;
-    int64_t indexStride = ((int64_t)h.width + 3) & ~(int64_t)3;
-    int64_t indexBytes = indexStride * absHeight;
-
-    if (h.compression == BI_RLE8 || h.compression == BI_RLE4 || (h.compression == BI_RGB && h.bitCount == 4)) {
-        if (indexBytes > MaxImageBytes)
-            return refuse();
+    if (toIndices) {
         bool plain = h.compression == BI_RGB;
         if (plain && (int64_t)rawSize < fileBytes)
             return refuse();
@@ -283,10 +326,10 @@ int LoadBmpImage(StreamDescriptor* stream, RasterImage* image)
         return 0;
     }
 
-    if ((int64_t)rawSize < fileBytes || fileBytes > MaxImageBytes)
+    if ((int64_t)rawSize < fileBytes)
         return refuse();
 
-    if (h.compression == BI_RGB && (h.bitCount == 8 || h.bitCount == 24 || h.bitCount == 32)) {
+    if (direct) {
         uint8_t* pixels;
         if (bottomUp) {
             pixels = (uint8_t*)AllocTracked((size_t)fileBytes, "LoadBmpImage", __LINE__);
@@ -321,7 +364,6 @@ int LoadBmpImage(StreamDescriptor* stream, RasterImage* image)
 
     // GDI reads the header block as the BITMAPINFO: keep every size and count
     // it looks at within the block and the pixel buffer.
-    BITMAPINFOHEADER* info = (BITMAPINFOHEADER*)block;
     info->biSize = sizeof(BITMAPINFOHEADER);
     info->biSizeImage = 0;
     uint32_t entries = h.bitCount <= 8 ? 1u << h.bitCount : 0;

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the small BMP fixtures of the image tests: one 7 x 5 picture of 16
 colours in every encoding the decoder handles, and a two-colour version of it
-for the 1-bit encoding.
+for the 1-bit encoding; some also with the older 12-byte core header.
 
     tools/make_bmp_fixtures.py [output-dir]   (default tests/image/fixtures)
 
@@ -58,6 +58,21 @@ def bmp(width, height, bits, compression, pixels, table=b"", colours_used=0, hea
     offset = 14 + len(info) + len(table)
     file_header = b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset)
     return file_header + info + table + pixels
+
+
+def core_bmp(width, height, bits, pixels, table=b""):
+    """The older form: a 12-byte core header with 16-bit fields, always
+    bottom-up, and a colour table of three bytes an entry."""
+    info = struct.pack("<IHHHH", 12, width, height, 1, bits)
+    offset = 14 + len(info) + len(table)
+    file_header = b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset)
+    return file_header + info + table + pixels
+
+
+def core_colour_table(palette, count):
+    entries = [struct.pack("<BBB", b, g, r) for (r, g, b) in palette]
+    entries += [b"\0\0\0"] * (count - len(entries))
+    return b"".join(entries[:count])
 
 
 def colour_table(palette, count):
@@ -172,6 +187,14 @@ def main():
 
     two = [[i % 2 for i in row] for row in PICTURE]
     files["p1.bmp"] = bmp(W, H, 1, 0, packed_rows(two, 1, False), colour_table(TWO_COLOURS, 2), 2)
+    # GDI finds the colour table behind whatever header size it is told.
+    files["p1_v5.bmp"] = bmp(W, H, 1, 0, packed_rows(two, 1, False), colour_table(TWO_COLOURS, 2), 2,
+                             header_size=124)
+
+    files["p1_core.bmp"] = core_bmp(W, H, 1, packed_rows(two, 1, False), core_colour_table(TWO_COLOURS, 2))
+    files["p4_core.bmp"] = core_bmp(W, H, 4, packed_rows(PICTURE, 4, False), core_colour_table(PALETTE, 16))
+    files["p8_core.bmp"] = core_bmp(W, H, 8, packed_rows(PICTURE, 8, False), core_colour_table(PALETTE, 256))
+    files["p24_core.bmp"] = core_bmp(W, H, 24, direct_rows(PICTURE, False, lambda c, x: bytes([c[2], c[1], c[0]])))
     # One pixel (0x11, 0x22, 0x33, alpha 0x44): no room for masks after the header.
     files["p32_1x1.bmp"] = bmp(1, 1, 32, 0, bytes([0x33, 0x22, 0x11, 0x44]))
 

@@ -55,7 +55,8 @@ uint8_t Index(const RasterImage& image, int x, int y)
 const char* const allFixtures[] = {
     "p1.bmp", "p4.bmp", "p4_topdown.bmp", "p8.bmp", "p8_short_table.bmp", "p8_topdown.bmp", "p8_v5.bmp",
     "rle8.bmp", "rle8_topdown.bmp", "rle4.bmp", "p16_555.bmp", "p16_565.bmp", "p24.bmp", "p24_topdown.bmp",
-    "p32.bmp", "p32_bitfields.bmp", "p32_1x1.bmp",
+    "p32.bmp", "p32_bitfields.bmp", "p32_1x1.bmp", "p1_v5.bmp", "p1_core.bmp", "p4_core.bmp", "p8_core.bmp",
+    "p24_core.bmp",
 };
 
 } // namespace
@@ -72,6 +73,7 @@ TEST(BmpDecoder, EveryEncodingHoldsThePicture)
         {"rle8.bmp", 1, 0xFFFFFF},       {"rle8_topdown.bmp", 1, 0xFFFFFF}, {"rle4.bmp", 1, 0xFFFFFF},
         {"p24.bmp", 3, 0xFFFFFF},        {"p24_topdown.bmp", 3, 0xFFFFFF}, {"p32.bmp", 4, 0xFFFFFF},
         {"p32_bitfields.bmp", 3, 0xFFFFFF}, {"p16_555.bmp", 3, 0xF8F8F8},  {"p16_565.bmp", 3, 0xF8FCF8},
+        {"p4_core.bmp", 1, 0xFFFFFF},    {"p8_core.bmp", 1, 0xFFFFFF},     {"p24_core.bmp", 3, 0xFFFFFF},
     };
     int before = GetAllocCount();
     for (const Case& c : cases) {
@@ -90,15 +92,18 @@ TEST(BmpDecoder, EveryEncodingHoldsThePicture)
         FreeRasterImage(&image);
     }
 
-    // 1 bit through GDI: two colours.
-    RasterImage image;
-    ASSERT_EQ(0, DecodeBlock(ReadFixture("p1.bmp"), &image, LoadBmpImage));
-    EXPECT_EQ(3, image.format.bytesPerPixel);
-    EXPECT_EQ(24, image.pitch);
-    for (int y = 0; y < PictureHeight; y++)
-        for (int x = 0; x < PictureWidth; x++)
-            EXPECT_EQ(TwoColours[Picture[y][x] % 2], PixelColour(&image, x, y)) << x << "," << y;
-    FreeRasterImage(&image);
+    // 1 bit through GDI: two colours, whatever the header size.
+    for (const char* name : {"p1.bmp", "p1_v5.bmp", "p1_core.bmp"}) {
+        SCOPED_TRACE(name);
+        RasterImage image;
+        ASSERT_EQ(0, DecodeBlock(ReadFixture(name), &image, LoadBmpImage));
+        EXPECT_EQ(3, image.format.bytesPerPixel);
+        EXPECT_EQ(24, image.pitch);
+        for (int y = 0; y < PictureHeight; y++)
+            for (int x = 0; x < PictureWidth; x++)
+                EXPECT_EQ(TwoColours[Picture[y][x] % 2], PixelColour(&image, x, y)) << x << "," << y;
+        FreeRasterImage(&image);
+    }
     EXPECT_EQ(before, GetAllocCount());
 }
 
@@ -249,6 +254,7 @@ TEST(BmpDecoder, MalformedHeadersAreRefused)
     std::vector<uint8_t> p24 = ReadFixture("p24.bmp");
     std::vector<uint8_t> p8 = ReadFixture("p8.bmp");
     std::vector<uint8_t> rle8 = ReadFixture("rle8.bmp");
+    std::vector<uint8_t> core = ReadFixture("p24_core.bmp");
     struct Case {
         const char* what;
         const std::vector<uint8_t>* file;
@@ -261,7 +267,10 @@ TEST(BmpDecoder, MalformedHeadersAreRefused)
         {"negative width", &p24, 18, (uint32_t)-7, 4},
         {"zero height", &p24, 22, 0, 4},
         {"most negative height", &p24, 22, 0x80000000, 4},
-        {"core header", &p24, 14, 12, 4},
+        {"header size between core and info", &p24, 14, 39, 4},
+        {"core header of 16 bits", &core, 24, 16, 2},
+        {"core header of 32 bits", &core, 24, 32, 2},
+        {"core header of zero width", &core, 18, 0, 2},
         {"header past the file", &p24, 14, 0x7FFFFFFF, 4},
         {"bit count 2", &p24, 28, 2, 2},
         {"bit count 0", &p24, 28, 0, 2},
@@ -287,6 +296,34 @@ TEST(BmpDecoder, MalformedHeadersAreRefused)
         EXPECT_EQ(-1, DecodeBlock(file, &image, LoadBmpImage));
         EXPECT_EQ(nullptr, image.pixels);
     }
+    EXPECT_EQ(before, GetAllocCount());
+}
+
+TEST(BmpDecoder, PicturesBeyondTheSizeLimitAreRefused)
+{
+    // 16384 pixels a side: an RLE file states its size without holding it.
+    int before = GetAllocCount();
+    const std::vector<uint8_t> endOfBitmap = {0, 1};
+    struct Case {
+        int32_t width, height;
+        int result;
+    } cases[] = {
+        {16384, 1, 0}, {1, 16384, 0}, {1, -16384, 0}, {16385, 1, -1}, {1, 16385, -1}, {1, -16385, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+        RasterImage image;
+        EXPECT_EQ(c.result, DecodeBlock(MakeBmp(c.width, c.height, 8, 1, GreyTable(256), endOfBitmap), &image,
+                                        LoadBmpImage));
+        FreeRasterImage(&image);
+    }
+
+    // 256 MB of decoded pixels: a 1-bit file of 11 MB would draw into
+    // 16384 x 5462 pixels of 3 bytes, just over.
+    std::vector<uint8_t> pixels((size_t)16384 / 8 * 5462);
+    RasterImage image;
+    EXPECT_EQ(-1, DecodeBlock(MakeBmp(16384, 5462, 1, 0, GreyTable(2), pixels), &image, LoadBmpImage));
+    EXPECT_EQ(nullptr, image.pixels);
     EXPECT_EQ(before, GetAllocCount());
 }
 

@@ -528,6 +528,89 @@ TEST(ConvertImageBlt, PureGreenKeyBecomesTransparentOnEveryPath)
     own.Expect([](uint32_t p) { return p; });
 }
 
+TEST(ConvertImageBlt, KeyedFixedPairsKeepTheColourBits)
+{
+    const uint32_t green = 0x0000FF00;
+    Options key;
+    key.keyToAlpha = 1;
+    key.key = green;
+    ColorFormat pal = PAL8;
+    pal.palette[5] = green;
+    auto palEntry = [&](uint32_t i) { return pal.palette[i & 0xFF]; };
+    // An R5G6B5 pixel matches when its five top bits of each channel equal the
+    // key's: green 62 and 63 both do.
+    auto key565 = [](uint32_t p) { return (p >> 11) == 0 && ((p >> 5) & 63) >> 1 == 31 && (p & 31) == 0; };
+    struct Case {
+        const char* name;
+        const ColorFormat& src;
+        const ColorFormat& dst;
+        uint32_t keyPixels[2];   // planted on every third pixel, the rest random
+        std::function<uint32_t(uint32_t)> rule;
+    } cases[] = {
+        {"pal8 to A1R5G5B5", pal, A555, {5, 5},
+         [&](uint32_t i) { return palEntry(i) == green ? To555(palEntry(i)) & 0x7FFF : To555(palEntry(i)); }},
+        {"pal8 to A8R8G8B8", pal, A888, {5, 5},
+         [&](uint32_t i) { return palEntry(i) == green ? palEntry(i) : palEntry(i) | 0xFF000000; }},
+        {"24 to A1R5G5B5", RGB24, A555, {green, green},
+         [](uint32_t p) { return p == 0xFF00 ? To555(p) & 0x7FFF : To555(p); }},
+        {"24 to A8R8G8B8", RGB24, A888, {green, green},
+         [](uint32_t p) { return p == 0xFF00 ? p : p | 0xFF000000; }},
+        {"R5G6B5 to A1R5G5B5", R565, A555, {0x07E0, 0x07C0},
+         [&](uint32_t p) {
+             uint32_t v = (p >> 11) << 10 | ((p >> 6) & 31) << 5 | (p & 31);
+             return key565(p) ? v : v | 0x8000;
+         }},
+        {"R5G6B5 to A8R8G8B8", R565, A888, {0x07E0, 0x07C0},
+         [&](uint32_t p) { return key565(p) ? Shifted565(p) : Shifted565(p) | 0xFF000000; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Conversion run(c.src, c.dst);
+        for (int j = 0; j < Conversion::h; j++)
+            for (int i = 0; i < Conversion::w; i++)
+                if ((i + j) % 3 == 0)
+                    run.SetSource(i, j, c.keyPixels[i % 2]);
+        EXPECT_EQ(0, run.Convert(key));
+        run.Expect(c.rule);
+    }
+}
+
+TEST(ConvertImageBlt, MirroredRowsOnTheGeneralAndKeyToAlphaPaths)
+{
+    // The mirror flag keeps conversions off the fixed pairs.
+    struct Case {
+        const char* name;
+        const ColorFormat& src;
+        const ColorFormat& dst;
+    } general[] = {
+        {"R5G6B5 to A8R8G8B8", R565, A888},
+        {"24 to X1R5G5B5", RGB24, X555},
+        {"pal8 to A4R4G4B4", PAL8, A444},
+    };
+    Options mirror;
+    mirror.mirror = 1;
+    for (const Case& c : general) {
+        SCOPED_TRACE(c.name);
+        Conversion run(c.src, c.dst);
+        EXPECT_EQ(0, run.Convert(mirror));
+        run.Expect([&](uint32_t p) { return GeneralRule(c.src, c.dst, p); }, true);
+    }
+
+    // Key to alpha with the same colour layout: pure green becomes transparent.
+    Options keyed = mirror;
+    keyed.keyToAlpha = 1;
+    keyed.key = 0x0000FF00;
+    Conversion x888(X888, A888);
+    x888.SetSource(1, 0, 0x1200FF00);
+    EXPECT_EQ(0, x888.Convert(keyed));
+    x888.Expect([](uint32_t p) { return (p & 0xFFFFFF) == 0xFF00 ? p & 0xFFFFFF : p | 0xFF000000; }, true);
+    Conversion x555(X555, A555);
+    x555.SetSource(1, 0, 0x03E0);
+    x555.SetSource(2, 2, 0x83E0);
+    EXPECT_EQ(0, x555.Convert(keyed));
+    x555.Expect([](uint32_t p) { return (p & 0x7FFF) == 0x3E0 ? p & 0x7FFF : p | 0x8000; }, true);
+}
+
 TEST(ConvertImageBlt, MagentaKeyInto1555ClearsOnlyTheMagentaPixels)
 {
     Conversion run(RGB24, A555);
