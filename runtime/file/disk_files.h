@@ -11,6 +11,7 @@
 enum {
     DISK_CACHE_SIZE = 131072,          // read-ahead cache of a cached file
     DISK_PATH_SIZE = 260,
+    DISK_THREAD_STACK_RESERVE = 65536, // stack of a file-access thread
 };
 
 // Commands of the file-access thread.
