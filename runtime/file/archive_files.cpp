@@ -574,7 +574,11 @@ int ArchiveFileChangeDir(const char* path)
 
 int ArchiveFileGetDir(char* buffer)
 {
-    GetCurrentDirectoryA(ARCHIVE_PATH_SIZE, buffer);
+    DWORD length = GetCurrentDirectoryA(ARCHIVE_PATH_SIZE, buffer);
+    if (length == 0 || length >= ARCHIVE_PATH_SIZE) {
+        buffer[0] = 0;
+        return -1;
+    }
     return 0;
 }
 

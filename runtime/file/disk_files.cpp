@@ -359,7 +359,14 @@ int DiskSetCurrentDir(const char* path)
 
 int DiskGetCurrentDir(char* buffer)
 {
-    return (int)GetCurrentDirectoryA(DISK_PATH_SIZE, buffer);
+    // A directory too long for the buffer is not written; say so with 0 and
+    // an empty text rather than leave whatever the buffer held.
+    DWORD length = GetCurrentDirectoryA(DISK_PATH_SIZE, buffer);
+    if (length == 0 || length >= DISK_PATH_SIZE) {
+        buffer[0] = 0;
+        return 0;
+    }
+    return (int)length;
 }
 
 void FileTimeToDateRecord(const FILETIME* time, DateRecord* date)

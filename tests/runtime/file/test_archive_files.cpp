@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "runtime/file/archive_files.h"
+#include "runtime/file/disk_files.h"
 #include "runtime/file/stream.h"
 #include "runtime/helpers.h"
 #include "runtime/memory.h"
@@ -222,6 +223,42 @@ TEST_F(ArchiveFiles, OpenFileLimit)
     EXPECT_EQ(ARCHIVE_FILE_HANDLE_BITS | 100u, (uint32_t)handles[100]) << "the first free slot";
     for (StreamHandle f : handles)
         EXPECT_EQ(0, FileStreamClose(f));
+}
+
+TEST_F(ArchiveFiles, CurrentDirectoryLongerThanItsBuffer)
+{
+    // The archive set keeps 256 bytes of the current directory, the disk set
+    // 260. A directory that does not fit is reported, never taken as empty:
+    // a relative path would otherwise be made one from the drive's root.
+    std::string fits = MakeNestedDir(dir, ARCHIVE_PATH_SIZE - 1);
+    std::string tooLong = MakeNestedDir(dir, ARCHIVE_PATH_SIZE);
+    ASSERT_FALSE(fits.empty());
+    ASSERT_FALSE(tooLong.empty());
+    char buffer[FULL_PATH_SIZE + 4];
+    char out[FULL_PATH_SIZE];
+
+    ASSERT_TRUE(SetCurrentDirectoryA(fits.c_str()));
+    EXPECT_EQ(0, ArchiveFileGetDir(buffer));
+    EXPECT_EQ(fits, buffer);
+    EXPECT_EQ(0, MakeFullPath("a", out, nullptr));
+    EXPECT_EQ(fits + "\\a", out);
+
+    ASSERT_TRUE(SetCurrentDirectoryA(tooLong.c_str()));
+    memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(-1, ArchiveFileGetDir(buffer));
+    EXPECT_STREQ("", buffer);
+    memset(out, 'x', sizeof out);
+    EXPECT_EQ(-1, MakeFullPath("a", out, nullptr));
+    EXPECT_STREQ("", out);
+    memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(ARCHIVE_PATH_SIZE, DiskGetCurrentDir(buffer));
+    EXPECT_EQ(tooLong, buffer);
+    StreamFunctionTable saved = StreamFunctions;
+    SetStreamFunctions(GetDiskStreamFunctionSet());
+    EXPECT_EQ(0, MakeFullPath("a", out, nullptr));
+    EXPECT_EQ(tooLong + "\\a", out);
+    SetStreamFunctions(&saved);
+    SetCurrentDirectoryA(dir.c_str());
 }
 
 TEST_F(ArchiveFiles, ItemsSeeksAndEnd)
