@@ -225,6 +225,50 @@ TEST_F(ArchiveFiles, OpenFileLimit)
         EXPECT_EQ(0, FileStreamClose(f));
 }
 
+TEST_F(ArchiveFiles, FullArchiveTable)
+{
+    // 512 archives, each held by a resolved path, fill the table: a path into
+    // another archive counts as leading into none and is read from disk.
+    Loose("spare\\x.txt", "disk spare");
+    Archive(dir + "\\spare.ukx", {MakePackFile("x.txt", TextBytes("archive spare"))});
+    PackOptions options;
+    options.keyString = "KOWR";
+    std::vector<uint8_t> bytes = BuildOrDie({MakePackFile("x.txt", TextBytes("archive"))}, options);
+    ASSERT_FALSE(bytes.empty());
+    std::vector<int> indices;
+    for (int i = 0; i < ARCHIVE_TABLE_SIZE; i++) {
+        std::string name = "a" + std::to_string(i);
+        ASSERT_TRUE(WriteWholeFile(dir + "\\" + name + ".ukx", bytes.data(), bytes.size()));
+        int index = -1;
+        ASSERT_EQ(0, ResolveArchivePath((name + "\\x.txt").c_str(), &index, nullptr, nullptr)) << i;
+        indices.push_back(index);
+    }
+    EXPECT_EQ(ARCHIVE_TABLE_SIZE, GetOpenArchiveCount());
+    EXPECT_EQ(TextBytes("disk spare"), ReadPath("spare\\x.txt"));
+    EXPECT_EQ(TextBytes("archive"), ReadPath("a7\\x.txt")) << "an archive in the table still serves";
+
+    // An archive nothing references stays open until room is needed; then
+    // it is closed and its slot taken.
+    int freed = indices[7];
+    ReleaseArchiveReference(freed);
+    EXPECT_EQ(ARCHIVE_TABLE_SIZE, GetOpenArchiveCount());
+    EXPECT_EQ(TextBytes("archive spare"), ReadPath("spare\\x.txt"));
+    EXPECT_EQ(ARCHIVE_TABLE_SIZE, GetOpenArchiveCount());
+    ArchiveTableEntry* entry = GetArchiveTableEntry(freed);
+    ASSERT_NE(nullptr, entry);
+    EXPECT_EQ(Upper(dir) + "\\SPARE.ukx", entry->path);
+    EXPECT_EQ(0, entry->references);
+    // The spare archive, now unused, makes room for a7 again.
+    EXPECT_EQ(TextBytes("archive"), ReadPath("a7\\x.txt"));
+    entry = GetArchiveTableEntry(freed);
+    ASSERT_NE(nullptr, entry);
+    EXPECT_EQ(Upper(dir) + "\\A7.ukx", entry->path);
+
+    for (int i = 0; i < ARCHIVE_TABLE_SIZE; i++)
+        if (i != 7)
+            ReleaseArchiveReference(indices[i]);
+}
+
 TEST_F(ArchiveFiles, CurrentDirectoryLongerThanItsBuffer)
 {
     // The archive set keeps 256 bytes of the current directory, the disk set
