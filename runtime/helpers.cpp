@@ -281,6 +281,12 @@ int MakeFullPath(const char* path, char* out, const char* base)
         if (StreamFunctions.getCurrentDir)
             StreamFunctions.getCurrentDir(current);
         current[FULL_PATH_SIZE - 1] = 0;
+        // Both sets leave an empty text when the directory cannot be had;
+        // an empty base would turn a relative path into one from the root.
+        if (!current[0]) {
+            out[0] = 0;
+            return -1;
+        }
         base = current;
     }
     PathText result = {out, 0, false};

@@ -62,7 +62,8 @@ void RemoveListNode(ListNode* node);
 
 // Normalised full path of `path` (the current directory of the file layer
 // when base is null) into `out`, which holds FULL_PATH_SIZE bytes. 0, or -1
-// (out emptied) when the result or a component would not fit.
+// (out emptied) when the result or a component would not fit, or the current
+// directory cannot be had.
 int MakeFullPath(const char* path, char* out, const char* base);
 // A new empty temporary file opened for writing; its path goes to out
 // (FULL_PATH_SIZE bytes) when given. INVALID_HANDLE_VALUE on failure.

@@ -167,6 +167,13 @@ int StartLibrarySystem()
     // keeps 256 bytes.
     char directory[FULL_PATH_SIZE + 4] = {};
     StreamFunctions.getCurrentDir(directory);
+    // Shut-down goes back to the start directory and the log is written
+    // there: one that cannot be had, or only cut short, refuses the start.
+    size_t length = strnlen(directory, sizeof directory);
+    if (length == 0 || length >= sizeof k.startDirectory) {
+        k.starting = 0;
+        return -1;
+    }
     CopyLimited(k.startDirectory, directory, sizeof k.startDirectory);
     StartLogFile();
 

@@ -248,6 +248,14 @@ static unsigned char* AllocEntryData(uint32_t bytes)
     return (unsigned char*)AllocTracked((size_t)bytes + 1, "ArchiveData", 0);
 }
 
+// Moves the archive file to a position unless it is there already.
+static int SeekArchiveFile(StreamHandle file, uint32_t at)
+{
+    if ((uint32_t)DiskFileTell(file) == at)
+        return 0;
+    return DiskFileSeek(file, (long)at, 0);
+}
+
 // Decodes an unscrambled LZ block into the stream's data buffer.
 static int DecodeEntry(ArchiveStream* s, const unsigned char* block)
 {
@@ -287,16 +295,13 @@ int OpenArchiveStream(ArchiveStream* stream, ArchiveRecord* archive, const char*
 
     if (packedSize < LZ_HEADER_SIZE)
         return -1;
-    unsigned char* packed = (unsigned char*)AllocTracked(packedSize, "ArchivePacked", 0);
-    if (!packed)
-        return -1;
     StreamHandle file = archive->file;
-    if ((uint32_t)DiskFileTell(file) != at && DiskFileSeek(file, (long)at, 0) != 0) {
-        FreeTracked(packed);
-        return -1;
-    }
     if (!async) {
-        if (ReadArchiveBytesDecoded(at, file, packed, packedSize, archive->key) != 0 ||
+        unsigned char* packed = (unsigned char*)AllocTracked(packedSize, "ArchivePacked", 0);
+        if (!packed)
+            return -1;
+        if (SeekArchiveFile(file, at) != 0 ||
+            ReadArchiveBytesDecoded(at, file, packed, packedSize, archive->key) != 0 ||
             CheckArchiveLzHeader(packed, packedSize, entry.dataSize) != 0) {
             FreeTracked(packed);
             return -1;
@@ -312,9 +317,22 @@ int OpenArchiveStream(ArchiveStream* stream, ArchiveRecord* archive, const char*
         FreeTracked(packed);
         return 0;
     }
-    stream->data = AllocEntryData(entry.dataSize);
-    if (!stream->data) {
-        FreeTracked(packed);
+
+    // The block arrives later; its header is read now, so that nothing is
+    // allocated for an entry size the block cannot stand for.
+    unsigned char header[LZ_HEADER_SIZE];
+    if (SeekArchiveFile(file, at) != 0 ||
+        ReadArchiveBytesDecoded(at, file, header, LZ_HEADER_SIZE, archive->key) != 0 ||
+        CheckArchiveLzHeader(header, packedSize, entry.dataSize) != 0)
+        return -1;
+    unsigned char* packed = (unsigned char*)AllocTracked(packedSize, "ArchivePacked", 0);
+    stream->data = packed ? AllocEntryData(entry.dataSize) : nullptr;
+    if (!stream->data || SeekArchiveFile(file, at) != 0) {
+        if (stream->data)
+            FreeTracked(stream->data);
+        if (packed)
+            FreeTracked(packed);
+        stream->data = nullptr;
         return -1;
     }
     stream->packed = packed;
@@ -371,7 +389,7 @@ uint32_t ReadArchiveStream(ArchiveStream* stream, void* buffer, uint32_t bytes)
         memcpy(buffer, archive->image + at, k);
     } else {
         StreamHandle file = archive->file;
-        if ((uint32_t)DiskFileTell(file) != at && DiskFileSeek(file, (long)at, 0) != 0)
+        if (SeekArchiveFile(file, at) != 0)
             return 0;
         if (!stream->async) {
             if (ReadArchiveBytesDecoded(at, file, buffer, k, archive->key) != 0)
@@ -556,7 +574,11 @@ int ArchiveFileChangeDir(const char* path)
 
 int ArchiveFileGetDir(char* buffer)
 {
-    GetCurrentDirectoryA(ARCHIVE_PATH_SIZE, buffer);
+    DWORD length = GetCurrentDirectoryA(ARCHIVE_PATH_SIZE, buffer);
+    if (length == 0 || length >= ARCHIVE_PATH_SIZE) {
+        buffer[0] = 0;
+        return -1;
+    }
     return 0;
 }
 

@@ -78,6 +78,8 @@ size_t ArchiveFileRead(void* buffer, size_t itemSize, size_t itemCount, StreamHa
 int ArchiveFileEof(StreamHandle handle);
 int ArchiveFileIdle(StreamHandle handle);
 int ArchiveFileChangeDir(const char* path);
+// The current directory into buffer (ARCHIVE_PATH_SIZE bytes): 0, or -1 with
+// an empty text when it does not fit.
 int ArchiveFileGetDir(char* buffer);
 intptr_t ArchiveFileFindFirst(const char* pattern, FindRecord* record);
 int ArchiveFileFindNext(intptr_t findHandle, FindRecord* record);

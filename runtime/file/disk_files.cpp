@@ -205,8 +205,12 @@ StreamHandle DiskFileOpen(const char* path, int cache, int reserved, int async)
     }
     t->commandEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     t->doneEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    // Every streamed archive keeps its thread for as long as it stays open:
+    // with the default reserve of the executable, 512 of them would take a
+    // whole gigabyte of a 32-bit address space.
     if (t->commandEvent && t->doneEvent)
-        t->thread = CreateThread(nullptr, 0, FileAccessThreadProc, t, 0, &t->threadId);
+        t->thread = CreateThread(nullptr, DISK_THREAD_STACK_RESERVE, FileAccessThreadProc, t,
+                                 STACK_SIZE_PARAM_IS_A_RESERVATION, &t->threadId);
     if (!t->thread) {
         if (t->commandEvent)
             CloseHandle(t->commandEvent);
@@ -355,7 +359,14 @@ int DiskSetCurrentDir(const char* path)
 
 int DiskGetCurrentDir(char* buffer)
 {
-    return (int)GetCurrentDirectoryA(DISK_PATH_SIZE, buffer);
+    // A directory too long for the buffer is not written; say so with 0 and
+    // an empty text rather than leave whatever the buffer held.
+    DWORD length = GetCurrentDirectoryA(DISK_PATH_SIZE, buffer);
+    if (length == 0 || length >= DISK_PATH_SIZE) {
+        buffer[0] = 0;
+        return 0;
+    }
+    return (int)length;
 }
 
 void FileTimeToDateRecord(const FILETIME* time, DateRecord* date)

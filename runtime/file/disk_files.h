@@ -11,6 +11,7 @@
 enum {
     DISK_CACHE_SIZE = 131072,          // read-ahead cache of a cached file
     DISK_PATH_SIZE = 260,
+    DISK_THREAD_STACK_RESERVE = 65536, // stack of a file-access thread
 };
 
 // Commands of the file-access thread.
@@ -71,6 +72,8 @@ int DiskFileIdle(StreamHandle handle);
 uint32_t DiskFileSize(StreamHandle handle);
 
 int DiskSetCurrentDir(const char* path);
+// The current directory into buffer (DISK_PATH_SIZE bytes) and its length;
+// 0 with an empty text when it does not fit.
 int DiskGetCurrentDir(char* buffer);
 intptr_t DiskFindFirst(const char* pattern, FindRecord* record);
 int DiskFindNext(intptr_t findHandle, FindRecord* record);

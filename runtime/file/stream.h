@@ -29,7 +29,7 @@ struct StreamFunctionTable {
     int (*eof)(StreamHandle handle);
     int (*idle)(StreamHandle handle);
     int (*setCurrentDir)(const char* path);
-    int (*getCurrentDir)(char* buffer);
+    int (*getCurrentDir)(char* buffer);  // writes an empty text when it fails
     intptr_t (*findFirst)(const char* pattern, FindRecord* record);
     int (*findNext)(intptr_t findHandle, FindRecord* record);
     int (*findClose)(intptr_t findHandle);

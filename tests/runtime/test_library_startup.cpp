@@ -189,6 +189,20 @@ TEST(StartupRepeat, DefaultsScreenSaverAndASecondStart)
     EXPECT_EQ(0, EndLibraryLocked());
     EXPECT_EQ(1, GetLibraryLockCreated());
 
+    {
+        // A start directory longer than the 256 bytes kept for it refuses
+        // the start: shut-down could not go back to it.
+        TempCurrentDirectory temp("long");
+        std::string deep = MakeNestedDir(temp.path, 256);
+        ASSERT_FALSE(deep.empty());
+        ASSERT_TRUE(SetCurrentDirectoryA(deep.c_str()));
+        ChangeWindowMode(1);
+        EXPECT_EQ(-1, InitLibraryLocked());
+        EXPECT_EQ(nullptr, GetMainWindowHwnd());
+        EXPECT_EQ(0, SystemState.kept.starting);
+        EXPECT_EQ(0, SystemState.kept.initialised);
+    }
+
     TempCurrentDirectory temp("repeat");
     BOOL before = ScreenSaverActive();
     ChangeWindowMode(1);

@@ -48,6 +48,21 @@ void RemoveTree(const std::string& path)
     RemoveDirectoryA(path.c_str());
 }
 
+std::string MakeNestedDir(const std::string& parent, size_t length)
+{
+    std::string path = parent;
+    while (path.size() + 1 < length) {
+        // Characters still to come after this separator; a component never
+        // leaves room for only a separator.
+        size_t need = length - path.size() - 1;
+        size_t n = need <= 100 ? need : (need - 2 < 100 ? need - 2 : 100);
+        path += "\\" + std::string(n, 'd');
+        if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            return "";
+    }
+    return path.size() == length ? path : "";
+}
+
 bool WriteWholeFile(const std::string& path, const void* data, size_t size)
 {
     FILE* f = fopen(path.c_str(), "wb");

@@ -13,6 +13,10 @@ const char* TestArg(int index);
 // everything in it by RemoveTree.
 std::string MakeTempDir(const char* tag);
 void RemoveTree(const std::string& path);
+// A directory below `parent` whose path is exactly `length` characters long,
+// made of nested directories (existing ones are taken as they are); "" when
+// it cannot be made.
+std::string MakeNestedDir(const std::string& parent, size_t length);
 
 // Writes a whole file; true on success.
 bool WriteWholeFile(const std::string& path, const void* data, size_t size);

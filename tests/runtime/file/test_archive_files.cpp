@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "runtime/file/archive_files.h"
+#include "runtime/file/disk_files.h"
 #include "runtime/file/stream.h"
 #include "runtime/helpers.h"
 #include "runtime/memory.h"
@@ -222,6 +223,86 @@ TEST_F(ArchiveFiles, OpenFileLimit)
     EXPECT_EQ(ARCHIVE_FILE_HANDLE_BITS | 100u, (uint32_t)handles[100]) << "the first free slot";
     for (StreamHandle f : handles)
         EXPECT_EQ(0, FileStreamClose(f));
+}
+
+TEST_F(ArchiveFiles, FullArchiveTable)
+{
+    // 512 archives, each held by a resolved path, fill the table: a path into
+    // another archive counts as leading into none and is read from disk.
+    Loose("spare\\x.txt", "disk spare");
+    Archive(dir + "\\spare.ukx", {MakePackFile("x.txt", TextBytes("archive spare"))});
+    PackOptions options;
+    options.keyString = "KOWR";
+    std::vector<uint8_t> bytes = BuildOrDie({MakePackFile("x.txt", TextBytes("archive"))}, options);
+    ASSERT_FALSE(bytes.empty());
+    std::vector<int> indices;
+    for (int i = 0; i < ARCHIVE_TABLE_SIZE; i++) {
+        std::string name = "a" + std::to_string(i);
+        ASSERT_TRUE(WriteWholeFile(dir + "\\" + name + ".ukx", bytes.data(), bytes.size()));
+        int index = -1;
+        ASSERT_EQ(0, ResolveArchivePath((name + "\\x.txt").c_str(), &index, nullptr, nullptr)) << i;
+        indices.push_back(index);
+    }
+    EXPECT_EQ(ARCHIVE_TABLE_SIZE, GetOpenArchiveCount());
+    EXPECT_EQ(TextBytes("disk spare"), ReadPath("spare\\x.txt"));
+    EXPECT_EQ(TextBytes("archive"), ReadPath("a7\\x.txt")) << "an archive in the table still serves";
+
+    // An archive nothing references stays open until room is needed; then
+    // it is closed and its slot taken.
+    int freed = indices[7];
+    ReleaseArchiveReference(freed);
+    EXPECT_EQ(ARCHIVE_TABLE_SIZE, GetOpenArchiveCount());
+    EXPECT_EQ(TextBytes("archive spare"), ReadPath("spare\\x.txt"));
+    EXPECT_EQ(ARCHIVE_TABLE_SIZE, GetOpenArchiveCount());
+    ArchiveTableEntry* entry = GetArchiveTableEntry(freed);
+    ASSERT_NE(nullptr, entry);
+    EXPECT_EQ(Upper(dir) + "\\SPARE.ukx", entry->path);
+    EXPECT_EQ(0, entry->references);
+    // The spare archive, now unused, makes room for a7 again.
+    EXPECT_EQ(TextBytes("archive"), ReadPath("a7\\x.txt"));
+    entry = GetArchiveTableEntry(freed);
+    ASSERT_NE(nullptr, entry);
+    EXPECT_EQ(Upper(dir) + "\\A7.ukx", entry->path);
+
+    for (int i = 0; i < ARCHIVE_TABLE_SIZE; i++)
+        if (i != 7)
+            ReleaseArchiveReference(indices[i]);
+}
+
+TEST_F(ArchiveFiles, CurrentDirectoryLongerThanItsBuffer)
+{
+    // The archive set keeps 256 bytes of the current directory, the disk set
+    // 260. A directory that does not fit is reported, never taken as empty:
+    // a relative path would otherwise be made one from the drive's root.
+    std::string fits = MakeNestedDir(dir, ARCHIVE_PATH_SIZE - 1);
+    std::string tooLong = MakeNestedDir(dir, ARCHIVE_PATH_SIZE);
+    ASSERT_FALSE(fits.empty());
+    ASSERT_FALSE(tooLong.empty());
+    char buffer[FULL_PATH_SIZE + 4];
+    char out[FULL_PATH_SIZE];
+
+    ASSERT_TRUE(SetCurrentDirectoryA(fits.c_str()));
+    EXPECT_EQ(0, ArchiveFileGetDir(buffer));
+    EXPECT_EQ(fits, buffer);
+    EXPECT_EQ(0, MakeFullPath("a", out, nullptr));
+    EXPECT_EQ(fits + "\\a", out);
+
+    ASSERT_TRUE(SetCurrentDirectoryA(tooLong.c_str()));
+    memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(-1, ArchiveFileGetDir(buffer));
+    EXPECT_STREQ("", buffer);
+    memset(out, 'x', sizeof out);
+    EXPECT_EQ(-1, MakeFullPath("a", out, nullptr));
+    EXPECT_STREQ("", out);
+    memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(ARCHIVE_PATH_SIZE, DiskGetCurrentDir(buffer));
+    EXPECT_EQ(tooLong, buffer);
+    StreamFunctionTable saved = StreamFunctions;
+    SetStreamFunctions(GetDiskStreamFunctionSet());
+    EXPECT_EQ(0, MakeFullPath("a", out, nullptr));
+    EXPECT_EQ(tooLong + "\\a", out);
+    SetStreamFunctions(&saved);
+    SetCurrentDirectoryA(dir.c_str());
 }
 
 TEST_F(ArchiveFiles, ItemsSeeksAndEnd)

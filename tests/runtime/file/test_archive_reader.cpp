@@ -546,6 +546,41 @@ TEST_F(DamagedArchives, EntryTooLargeToHold)
     }
 }
 
+TEST_F(DamagedArchives, BlockHeaderCheckedBeforeTheEntryIsAllocated)
+{
+    // An LZ entry that claims 64 MiB, with a block that decodes to another
+    // size or one far too short to stand for that much: every open of the
+    // streamed archive is refused before the entry's size is held, the
+    // asynchronous one (which reads the block later) included.
+    SmallArchive s = MakeSmallArchive();
+    uint32_t aData = s.data + Get32(s.plain, s.Entry(0) + ARCHIVE_ENTRY_DATA);
+    const uint32_t claimed = 64u << 20;
+    for (bool blockAgrees : {false, true}) {
+        std::vector<uint8_t> plain = s.plain;
+        Set32(plain, s.Entry(0) + ARCHIVE_ENTRY_SIZE, claimed);
+        if (blockAgrees)
+            Set32(plain, aData, claimed);
+        std::vector<uint8_t> bytes = s.Scrambled(plain);
+        ASSERT_TRUE(WriteWholeFile(path, bytes.data(), bytes.size()));
+        ArchiveRecord record;
+        ClearArchiveRecord(&record);
+        ASSERT_EQ(0, OpenArchiveFileStreamed(&record, path.c_str(), "KOWR"));
+        for (int async = 0; async <= 1; async++) {
+            int before = GetAllocTotalSize();
+            ArchiveStream stream;
+            int opened = OpenArchiveStream(&stream, &record, "a.txt", async);
+            EXPECT_EQ(-1, opened) << "block output " << blockAgrees << ", async " << async;
+            EXPECT_LT(GetAllocTotalSize() - before, (int)claimed / 2);
+            if (opened == 0)
+                CloseArchiveStream(&stream);
+            std::vector<uint8_t> out;
+            EXPECT_TRUE(ReadEntry(&record, "sub\\b.txt", out, async));
+            EXPECT_EQ(SmallB, out) << "the entry after the header read";
+        }
+        CloseArchive(&record);
+    }
+}
+
 TEST_F(DamagedArchives, HostileFields)
 {
     SmallArchive s = MakeSmallArchive();
