@@ -69,7 +69,7 @@ void Dance(ActorRecord& boss)
 void ClearEnemies()
 {
     for (int i = RESERVED_SLOTS; i < ACTOR_SLOTS; i++)
-        if (actors[i].kind == KIND_ENEMY && actors[i].hitPoints > 0)
+        if (actors[i].kind == KIND_ENEMY)
             DamageActor(i, 999, 0);
 }
 
