@@ -13,6 +13,7 @@
 #include "game/contacts.h"
 #include "game/enemy_routines.h"
 #include "game/game_state.h"
+#include "game/geometry.h"
 #include "game/play_state.h"
 #include "game/scenes.h"
 #include "tests/game/enemy_stage.h"
