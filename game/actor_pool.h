@@ -86,18 +86,6 @@ void FreeActorSlot(int slot);
 // Empties the whole pool at an area start; the player's bought stats stay.
 void ResetActorPool();
 
-// A float truncated toward zero, clamped to the int range (NaN gives 0).
-inline int TruncateToInt(float v)
-{
-    if (!(v == v))
-        return 0;
-    if (v >= 2147483520.0f)
-        return 2147483647;
-    if (v <= -2147483648.0f)
-        return -2147483647 - 1;
-    return (int)v;
-}
-
 // The animation frame record of (kind, id, row, frame); an all-zero record
 // when one of them lies outside the table.
 const AnimFrameRecord& AnimFrame(int kind, int id, int row, int frame);

@@ -2,7 +2,6 @@
 
 #include "audio/sound_services.h"
 #include "game/actor_pool.h"
-#include "game/boss_routines.h"
 #include "game/data_tables.h"
 #include "game/game_state.h"
 #include "game/play_state.h"
@@ -46,9 +45,6 @@ void ResetPerLifeState()
     // A restart after the door had appeared must bring the door back, or the
     // area could not be finished.
     gateSpawned = 0;
-    // A wave cut short by a death would otherwise start the next fight's
-    // first wave off its line.
-    waveDrift = 0;
     for (int i = 0; i < ACTOR_SLOTS; i++)
         for (int v = 0; v < 3; v++)
             hazardVertexX[i][v] = hazardVertexY[i][v] = 0;

@@ -69,7 +69,7 @@ void Dance(ActorRecord& boss)
 void ClearEnemies()
 {
     for (int i = RESERVED_SLOTS; i < ACTOR_SLOTS; i++)
-        if (actors[i].kind == KIND_ENEMY && actors[i].hitPoints > 0)
+        if (actors[i].kind == KIND_ENEMY)
             DamageActor(i, 999, 0);
 }
 
@@ -80,20 +80,20 @@ void Beam(ActorRecord& boss)
     const ActorRecord& player = BossTarget();
     double theta = AngleToPlayer(boss);
     double cx = boss.centerX[0], cy = boss.centerY[0];
-    int x0 = TruncateDouble(cx), y0 = TruncateDouble(cy);
+    int x0 = TruncateToInt(cx), y0 = TruncateToInt(cy);
     int s = boss.stateFrames;
 
     if (s < 160) {
-        int x = TruncateDouble(cx + 10.0 * s * cos(theta));
+        int x = TruncateToInt(cx + 10.0 * s * cos(theta));
         // Ten times the truncated product: the tip steps 10 pixels vertically.
-        int y = y0 + 10 * TruncateDouble(s * sin(theta));
+        int y = y0 + 10 * TruncateToInt(s * sin(theta));
         for (int i = 0; i < 10; i++) {
             DrawLineShape(x, y + i, x0, y0, colorWhite, 1);
             DrawLineShape(x, y - i, x0, y0, colorWhite, 1);
         }
         if (s == 159) {
-            beamTipX = x0 - TruncateDouble(-1590.0 * cos(theta));
-            beamTipY = y0 - TruncateDouble(-1590.0 * sin(theta));
+            beamTipX = x0 - TruncateToInt(-1590.0 * cos(theta));
+            beamTipY = y0 - TruncateToInt(-1590.0 * sin(theta));
         }
     }
     if (s >= 160 && s < 320 && s % 2 == 0) {

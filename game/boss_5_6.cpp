@@ -29,8 +29,9 @@ void FireFromShip(const ActorRecord& boss, bool withBody, int subtype, int row, 
         return;
     for (int i = RESERVED_SLOTS; i < ACTOR_SLOTS; i++) {
         const ActorRecord& segment = actors[i];
-        // A segment killed earlier in this frame fires no more.
-        if (segment.kind == KIND_ENEMY && segment.subtype == 57 && segment.hitPoints > 0)
+        // One killed earlier in this frame still fires: the slot is freed
+        // only with the next frame.
+        if (segment.kind == KIND_ENEMY && segment.subtype == 57)
             SpawnBossEffect(segment.centerX[0] + dx, segment.centerY[0] + dy, subtype, row, facing);
     }
 }

@@ -1,7 +1,5 @@
 #include "game/boss_rules.h"
 
-#include <math.h>
-
 #include "audio/sound_services.h"
 #include "game/boss_routines.h"
 #include "game/game_state.h"
@@ -92,21 +90,4 @@ void SpawnBossEffect(float x, float y, int subtype, int row, int facing)
 void SpawnBossEnemy(float x, float y, int subtype, int facing)
 {
     SpawnActor(RESERVED_SLOTS, KIND_ENEMY, x, y, subtype, 0, facing, 0, 0);
-}
-
-double AngleToPlayer(const ActorRecord& boss)
-{
-    const ActorRecord& player = BossTarget();
-    return atan2((double)(player.centerY[0] - boss.centerY[0]), (double)(player.centerX[0] - boss.centerX[0]));
-}
-
-int TruncateDouble(double v)
-{
-    if (!(v == v))
-        return 0;
-    if (v >= 2147483647.0)
-        return 2147483647;
-    if (v <= -2147483648.0)
-        return -2147483647 - 1;
-    return (int)v;
 }

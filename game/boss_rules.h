@@ -3,6 +3,7 @@
 #pragma once
 
 #include "game/actor_pool.h"
+#include "game/geometry.h"
 
 // The boss the play update is running (slot in `loopIndex`), or null when
 // `loopIndex` holds no slot.
@@ -36,8 +37,3 @@ void PlayBossSe(int n);
 // Effect or enemy into the general pool; nothing when it is full.
 void SpawnBossEffect(float x, float y, int subtype, int row, int facing);
 void SpawnBossEnemy(float x, float y, int subtype, int facing);
-
-// Angle from the boss's centre to the heroine's centre.
-double AngleToPlayer(const ActorRecord& boss);
-// A double truncated toward zero, clamped to the int range.
-int TruncateDouble(double v);

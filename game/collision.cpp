@@ -6,6 +6,7 @@
 #include "game/contacts.h"
 #include "game/data_tables.h"
 #include "game/game_state.h"
+#include "game/geometry.h"
 #include "game/play_state.h"
 
 namespace {

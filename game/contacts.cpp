@@ -6,6 +6,7 @@
 #include "game/asset_loading.h"
 #include "game/data_tables.h"
 #include "game/game_state.h"
+#include "game/geometry.h"
 #include "game/play_state.h"
 #include "game/player_control.h"
 #include "runtime/timing.h"
@@ -20,12 +21,6 @@ void PlaySe(int n)
 bool IsSlot(int slot)
 {
     return slot >= 0 && slot < ACTOR_SLOTS;
-}
-
-bool BoxesOverlap(float l1, float t1, float r1, float b1, float l2, float t2, float r2, float b2)
-{
-    return TruncateToInt(l1) < TruncateToInt(r2) && TruncateToInt(t1) < TruncateToInt(b2) &&
-           TruncateToInt(r1) > TruncateToInt(l2) && TruncateToInt(b1) > TruncateToInt(t2);
 }
 
 // Spheres (effect 11) of one row at (x, y); stops once the pool is full.
@@ -121,8 +116,7 @@ int FindTouchedBlock(const ActorRecord& a)
         const BlockRecord& b = blocks[k];
         if (!(b.blockX1 > -100.0f && b.blockX1 < (float)(screenWidth + 100)))
             continue;
-        if (b.solid == 1 && BoxesOverlap(a.boxX1[0], a.boxY1[0], a.boxX2[0], a.boxY2[0], b.blockX1,
-                                         b.blockY1, b.blockX2, b.blockY2))
+        if (b.solid == 1 && ActorOverlapsBlock(a, b))
             return k;
     }
     return -1;

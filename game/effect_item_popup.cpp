@@ -8,6 +8,7 @@
 #include "game/actor_pool.h"
 #include "game/data_tables.h"
 #include "game/game_state.h"
+#include "game/geometry.h"
 #include "game/play_state.h"
 #include "game/player_control.h"
 
@@ -66,7 +67,7 @@ void FlyToSlotBar(ActorRecord& a)
     // A parameter without a row on the bar falls straight down to it.
     float tx = row < 0 ? a.centerX[0] : (float)(slotBarX + 35 + 70 * row);
     float ty = (float)slotBarY;
-    double t = atan2((double)(ty - a.centerY[0]), (double)(tx - a.centerX[0]));
+    double t = AngleToward(a, tx, ty);
     a.vx = (float)(a.vx - cos(t) * flightSpeed);
     a.vy = (float)(a.vy + sin(t) * flightSpeed);
 }

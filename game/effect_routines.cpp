@@ -7,6 +7,7 @@
 #include "game/contacts.h"
 #include "game/data_tables.h"
 #include "game/game_state.h"
+#include "game/geometry.h"
 #include "game/play_state.h"
 #include "runtime/timing.h"
 
@@ -35,12 +36,6 @@ void PlaySe(int n)
     PlaySoundHandle(seHandle[n], 1, 1);
 }
 
-// The game turns degrees into radians with 3.14, not pi.
-double Radians(int degrees)
-{
-    return degrees * 3.14 / 180.0;
-}
-
 // Spawn speed of a facing: 1 for 0 (leftward), -1 for 1.
 int FacingSign(int facing)
 {
@@ -50,20 +45,6 @@ int FacingSign(int facing)
 void SpawnEffect(float x, float y, int subtype, int row = 0)
 {
     SpawnActor(RESERVED_SLOTS, KIND_EFFECT, x, y, subtype, row, 0, 0, 0);
-}
-
-// Angle from the actor's centre to (x, y).
-double AngleTo(const ActorRecord& a, float x, float y)
-{
-    return atan2((double)(y - a.centerY[0]), (double)(x - a.centerX[0]));
-}
-
-// Toward the player (slot 0) at speed s; a positive vx moves left.
-void AimAtPlayer(ActorRecord& a, double s)
-{
-    double t = AngleTo(a, actors[0].centerX[0], actors[0].centerY[0]);
-    a.vx = (float)(-s * cos(t));
-    a.vy = (float)(s * sin(t));
 }
 
 float Clamp(float v, float limit)
@@ -76,15 +57,6 @@ float Clamp(float v, float limit)
 void KillSelf()
 {
     DamageActor(loopIndex, 999, 0);
-}
-
-// The overlap test of TestActorOverlap against a block's corners.
-bool OverlapsBlock(const ActorRecord& a, const BlockRecord& b)
-{
-    return TruncateToInt(a.boxX1[0]) < TruncateToInt(b.blockX2) &&
-           TruncateToInt(a.boxY1[0]) < TruncateToInt(b.blockY2) &&
-           TruncateToInt(a.boxX2[0]) > TruncateToInt(b.blockX1) &&
-           TruncateToInt(a.boxY2[0]) > TruncateToInt(b.blockY1);
 }
 
 void UpdateEffect1();           // enemy shot: a ring direction, or aimed
@@ -182,7 +154,7 @@ void UpdateEffect1()
     if (a.stateFrames != 1)
         return;
     if (a.param2 == 8) {
-        AimAtPlayer(a, 4.0);
+        FlyTowardPlayer(a, 4.0);
         return;
     }
     double t = a.param2 * ringStep;
@@ -197,7 +169,7 @@ void UpdateEffect11Row0()
     const ActorRecord& player = actors[0];
     if (player.hitPoints <= 0)
         return;
-    double t = AngleTo(a, player.centerX[0], player.centerY[0]);
+    double t = AngleToPlayer(a);
     a.vx = (float)(a.vx - 2.0 * cos(t));
     a.vy = (float)(a.vy + 2.0 * sin(t));
     if (a.stateFrames > 12) {
@@ -217,7 +189,7 @@ void UpdateEffect13()
 {
     ActorRecord& a = Self();
     if (a.stateFrames == 30)
-        AimAtPlayer(a, 1.5 * actors[0].speed);
+        FlyTowardPlayer(a, 1.5 * actors[0].speed);
 }
 
 void UpdateEffect14()
@@ -245,8 +217,8 @@ void UpdateEffect22()
 {
     ActorRecord& a = Self();
     if (a.stateFrames == 0) {
-        a.vx = (float)(-cos(Radians(GetRandomUpTo(360))) * a.speed);
-        a.vy = (float)(sin(Radians(GetRandomUpTo(360))) * a.speed);
+        a.vx = (float)(-cos(DegreesToRadians(GetRandomUpTo(360))) * a.speed);
+        a.vy = (float)(sin(DegreesToRadians(GetRandomUpTo(360))) * a.speed);
     }
     if (a.stateFrames == 90)
         KillSelf();
@@ -262,7 +234,7 @@ void UpdateEffect24()
     } else if (a.animRow == 1) {
         if (a.gravityFactor == 1.0f) {
             a.gravityFactor = 0.0f;
-            double angle = Radians(GetRandomUpTo(360));
+            double angle = DegreesToRadians(GetRandomUpTo(360));
             a.vx = (float)(cos(angle) * 6.0 * sign);
             a.vy = (float)(sin(angle) * 6.0);
         }
@@ -330,14 +302,14 @@ void UpdateEffect33()
 {
     ActorRecord& a = Self();
     if (a.stateFrames == 0)
-        AimAtPlayer(a, 10.0);
+        FlyTowardPlayer(a, 10.0);
 }
 
 void UpdateEffect34()
 {
     ActorRecord& a = Self();
     if (a.stateFrames == 1)
-        AimAtPlayer(a, 10.0);
+        FlyTowardPlayer(a, 10.0);
 }
 
 void UpdateEffect35()
@@ -433,7 +405,7 @@ void UpdateEffect46()
 {
     ActorRecord& a = Self();
     if (a.stateFrames == 1)
-        AimAtPlayer(a, 12.0);
+        FlyTowardPlayer(a, 12.0);
 }
 
 void UpdateEffect47()
@@ -442,7 +414,7 @@ void UpdateEffect47()
     int limit = blockCount < 0 ? 0 : blockCount < BLOCK_TABLE_SIZE ? blockCount : BLOCK_TABLE_SIZE;
     for (int k = 0; k < limit; k++) {
         const BlockRecord& b = blocks[k];
-        if (b.solid != 1 || !OverlapsBlock(a, b))
+        if (b.solid != 1 || !ActorOverlapsBlock(a, b))
             continue;
         a.animRow = 1;
         a.vx = (float)(FacingSign(a.facing) * AnimFrame(KIND_EFFECT, 47, 1, 0).moveX);
@@ -462,7 +434,7 @@ void UpdateEffect49()
     } else if (a.stateFrames == 120) {
         a.hitPoints -= 999;
     } else if (boss.hitPoints > 0) {
-        double t = AngleTo(a, boss.centerX[0], boss.centerY[0]);
+        double t = AngleToward(a, boss.centerX[0], boss.centerY[0]);
         double k = 2.0 - a.stateFrames * 0.005;
         a.vx = Clamp((float)(a.vx - cos(t) * k), 18.0f);
         a.vy = Clamp((float)(a.vy + sin(t) * k), 8.0f);

@@ -32,19 +32,6 @@ float PlayerDistanceX(const ActorRecord& a)
     return fabsf(a.centerX[0] - Player().centerX[0]);
 }
 
-double AngleToPlayer(const ActorRecord& a)
-{
-    const ActorRecord& p = Player();
-    return atan2((double)p.centerY[0] - a.centerY[0], (double)p.centerX[0] - a.centerX[0]);
-}
-
-void FlyTowardPlayer(ActorRecord& a, double speed)
-{
-    double angle = AngleToPlayer(a);
-    a.vx = (float)(-speed * cos(angle));
-    a.vy = (float)(speed * sin(angle));
-}
-
 void SwitchRow(ActorRecord& a, int row)
 {
     a.animRow = row;

@@ -3,9 +3,10 @@
 #pragma once
 
 #include "game/actor_pool.h"
+#include "game/geometry.h"
 
 // In a namespace of their own: the effect and boss routines keep helpers of
-// the same kind.
+// the same kind; the geometry all of them share is in geometry.h.
 namespace enemy {
 
 // The enemy whose routine runs (slot `loopIndex`) and slot 0, whatever it holds.
@@ -18,10 +19,6 @@ int PhaseOf(const ActorRecord& a, int period);
 void FacePlayer(ActorRecord& a);
 // Horizontal distance between the enemy's centre and the player's.
 float PlayerDistanceX(const ActorRecord& a);
-// Speeds that fly toward the player's centre at `speed` (positive vx left).
-void FlyTowardPlayer(ActorRecord& a, double speed);
-// atan2 from the enemy's centre to the player's.
-double AngleToPlayer(const ActorRecord& a);
 
 // A new row with its animation started from the first frame.
 void SwitchRow(ActorRecord& a, int row);
@@ -33,11 +30,5 @@ const AnimFrameRecord& RowFrame(const ActorRecord& a, int row);
 void SpawnEffect(int subtype, float x, float y, int facing = 0, int row = 0, int extra2 = 0);
 void SpawnEnemy(int subtype, float x, float y, int facing = 0);
 void PlaySe(int n);
-
-// Degrees to radians the way the game turns them: with 3.14, not pi.
-inline double DegreesToRadians(double degrees)
-{
-    return degrees * 3.14 / 180.0;
-}
 
 } // namespace enemy

@@ -13,11 +13,17 @@ using namespace enemy;
 
 namespace {
 
-// An emitter's slot, as the corners carry it in `linkId`. Corners placed by
-// the spawn list carry 0 and belong to no emitter.
-bool IsEmitterSlot(int slot)
+// A link names an emitter's slot only from 8 up; corners placed by the spawn
+// list carry 0 and are tied to one another through it all the same.
+bool IsEmitterSlot(int link)
 {
-    return slot >= RESERVED_SLOTS && slot < ACTOR_SLOTS;
+    return link >= RESERVED_SLOTS && link < ACTOR_SLOTS;
+}
+
+// The link as an index of the per-slot hazard tables.
+bool IndexesTables(int link)
+{
+    return link >= 0 && link < ACTOR_SLOTS;
 }
 
 bool IsCornerOf(const ActorRecord& a, int emitter)
@@ -58,9 +64,9 @@ void UpdateEnemy27()
     ActorRecord& a = Self();
     int corners[2];
 
-    // A dead emitter sends out nothing: the routine runs once more in the
-    // frame of its death, after a corner's death may have cleared its state.
-    if (PlayerDistanceX(a) < 200.0f && linkActive[s] == 0 && a.hitPoints > 0) {
+    // Also in the last call of a dead emitter: when a corner's death has
+    // cleared its state, the pair it sends out dies below with their drops.
+    if (PlayerDistanceX(a) < 200.0f && linkActive[s] == 0) {
         linkActive[s] = 1;
         for (int n = 0; n < 2; n++)
             SpawnActor(RESERVED_SLOTS, KIND_ENEMY, a.boxX1[0], a.boxY1[0], 28, 0, 0, s, 0);
@@ -103,19 +109,22 @@ void UpdateEnemy28()
     ActorRecord& a = Self();
     if (a.hitPoints >= 1)
         return;
-    int emitter = a.linkId;
-    a.linkId = 0;
-    if (!IsEmitterSlot(emitter))
-        return;
-    const ActorRecord& e = actors[emitter];
-    if (e.kind == KIND_ENEMY && e.subtype == 27 && e.hitPoints > 0)
-        DamageActor(emitter, 999, 1);
+    int link = a.linkId;
+    // A stale link whose slot another actor has taken since kills nothing
+    // there: only a living emitter goes with its corner.
+    if (IsEmitterSlot(link)) {
+        const ActorRecord& e = actors[link];
+        if (e.kind == KIND_ENEMY && e.subtype == 27 && e.hitPoints > 0)
+            DamageActor(link, 999, 1);
+    }
     for (int i = RESERVED_SLOTS; i < ACTOR_SLOTS; i++) {
-        if (i != loopIndex && IsCornerOf(actors[i], emitter) && actors[i].hitPoints > 0) {
+        if (i != loopIndex && IsCornerOf(actors[i], link) && actors[i].hitPoints > 0) {
             DamageActor(i, 999, 1);
             actors[i].linkId = 0;
             break;
         }
     }
-    ClearHazard(emitter);
+    if (IndexesTables(link))
+        ClearHazard(link);
+    a.linkId = 0;
 }

@@ -142,6 +142,9 @@ void SpawnFromList()
         EnemySpawnEntry& e = spawnList[i];
         if (e.subtype == 0)
             continue;
+        // Every entry walked leaves its index behind, due or not: enemies
+        // spawned later in the frame outside the list take its drop count.
+        loopIndex = i;
         float x = (float)e.spawnX;
         bool due = (right < x && x < right + 100.0f) || (s - 400.0f < x && x < s - 300.0f);
         if (!due || e.listState != 0)

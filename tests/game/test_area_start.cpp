@@ -84,7 +84,7 @@ TEST_F(AreaStart, ResetsThePerLifeStateAndTheLists)
     confirmQuit = 1;
     startCurtainDone = 1;
     gateSpawned = 1;  // a restart after the door appeared brings it back
-    waveDrift = 90;   // boss 2's wave cut short by a death
+    waveDrift = 90;   // boss 2's wave cut short by a death: only the wave's end resets it
     hazardVertexX[40][0] = 5;
     startLinePassed = 1;
     checkpoint = 1;
@@ -105,12 +105,12 @@ TEST_F(AreaStart, ResetsThePerLifeStateAndTheLists)
     EXPECT_EQ(0, confirmQuit);
     EXPECT_EQ(0, startCurtainDone);
     EXPECT_EQ(0, gateSpawned);
-    EXPECT_EQ(0, waveDrift);
     EXPECT_EQ(0, hazardVertexX[40][0]);
     EXPECT_EQ(1, ClearScreenPrintCount());
     // Progress marks stay for the restart.
     EXPECT_EQ(1, startLinePassed);
     EXPECT_EQ(1, checkpoint);
+    EXPECT_EQ(90, waveDrift);
     // The spawn list keeps only its drop counts.
     EXPECT_EQ(0, spawnList[10].spawnX);
     EXPECT_EQ(0, spawnList[10].subtype);

@@ -44,7 +44,7 @@ TEST(Boss3, SummonsHopsAndSweepsTheFieldWithoutDrops)
     spawnList[3] = {2000, 300, 7, 1, 0, 4, 0, 1};
     PlaceActor(300, KIND_ENEMY, 7, 400, 300, 32, 32, 5).spawnIndex = 3;
     PlaceActor(301, KIND_ENEMY, 7, 500, 300, 32, 32, 5).spawnIndex = SPAWN_INDEX_NONE;
-    // One already killed in this frame is left as it is.
+    // One already killed in this frame is swept all the same.
     PlaceActor(302, KIND_ENEMY, 7, 600, 300, 32, 32, -3).spawnIndex = SPAWN_INDEX_NONE;
     ActorRecord& boss = Boss();
     boss.state = 1;
@@ -81,7 +81,7 @@ TEST(Boss3, SummonsHopsAndSweepsTheFieldWithoutDrops)
         }
     EXPECT_TRUE(SpawnedActors(KIND_EFFECT, 11).empty());
     EXPECT_EQ(0, spawnList[3].listState);  // re-armed by its flag
-    EXPECT_EQ(-3, actors[302].hitPoints);
+    EXPECT_EQ(-3 - 999, actors[302].hitPoints);
     EXPECT_EQ(0, bossDefeated);
     EXPECT_GT(boss.hitPoints, 0);
 }

@@ -44,16 +44,15 @@ std::map<int, int> CountByFrame(const std::vector<Shot>& shots)
     return counts;
 }
 
-// Segment k of boss 6 with its centre at (100 + 50k, 300 + 10k).
+// Segment k of boss 6 with its centre at (100 + 50k, 300 + 10k); the last
+// was killed earlier in the frame and fires all the same until it is freed.
 void PlaceSegments()
 {
     for (int k = 0; k < 4; k++)
-        PlaceActor(20 + 3 * k, KIND_ENEMY, 57, 84.0f + 50.0f * k, 284.0f + 10.0f * k, 32, 32, 10);
-    // A freed slot that still carries the subtype is no segment, nor is one
-    // killed earlier in the frame.
+        PlaceActor(20 + 3 * k, KIND_ENEMY, 57, 84.0f + 50.0f * k, 284.0f + 10.0f * k, 32, 32, k == 3 ? 0 : 10);
+    // A freed slot that still carries the subtype is no segment.
     PlaceActor(40, KIND_ENEMY, 57, 0, 0, 32, 32, 10);
     FreeActorSlot(40);
-    PlaceActor(41, KIND_ENEMY, 57, 0, 0, 32, 32, 0);
 }
 
 } // namespace

@@ -1,10 +1,14 @@
 // Contacts, damage and kills.
 #include <gtest/gtest.h>
 
+#include <limits.h>
+#include <math.h>
+
 #include "game/actor_pool.h"
 #include "game/collision.h"
 #include "game/contacts.h"
 #include "game/game_state.h"
+#include "game/geometry.h"
 #include "game/play_state.h"
 #include "tests/game/play_world.h"
 
@@ -62,6 +66,24 @@ TEST_F(Contacts, OverlapIsTruncatedAndStrict)
     }
     EXPECT_EQ(0, TestActorOverlap(8, ACTOR_SLOTS));
     EXPECT_EQ(0, TestActorOverlap(-1, 8));
+}
+
+TEST(Geometry, TruncationGoesTowardZeroAndHoldsToTheIntRange)
+{
+    struct Case {
+        double v;
+        int expected;
+    } cases[] = {
+        {131.9, 131}, {-5.5, -5}, {-0.9, 0}, {0.0, 0},
+        {2147483646.9, INT_MAX - 1}, {2147483647.0, INT_MAX}, {1e300, INT_MAX}, {INFINITY, INT_MAX},
+        {-2147483648.0, INT_MIN}, {-2147483647.9, INT_MIN + 1}, {-1e300, INT_MIN}, {-INFINITY, INT_MIN},
+        {NAN, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.expected, TruncateToInt(c.v)) << c.v;
+    // Floats too: the largest below 2^31 is held exactly.
+    EXPECT_EQ(2147483520, TruncateToInt(2147483520.0f));
+    EXPECT_EQ(INT_MAX, TruncateToInt(3e9f));
 }
 
 TEST_F(Contacts, DamageSoundsByWhatIsLeft)

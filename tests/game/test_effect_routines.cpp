@@ -65,13 +65,26 @@ std::vector<Spawned> SpawnedEffects(int subtype)
     return out;
 }
 
-// Speed that moves the effect from its centre toward (x, y) at s (vx
-// positive moves left).
-void ExpectAimed(const ActorRecord& a, float x, float y, double s)
+// Where the player stands relative to an aimed effect, and the speed that
+// moves the effect straight at her at speed 1 (a positive vx moves left):
+// the four axes and a 3-4-5 triangle, worked out by hand.
+struct Aim {
+    const char* where;
+    float dx, dy;
+    double vx, vy;
+};
+const Aim aims[] = {
+    {"right", 300, 0, -1, 0},
+    {"left", -300, 0, 1, 0},
+    {"below", 0, 300, 0, 1},
+    {"above", 0, -300, 0, -1},
+    {"right and below, 3-4-5", 300, 400, -0.6, 0.8},
+};
+
+// The player with her centre at (cx, cy).
+void PutPlayerCentre(float cx, float cy)
 {
-    double t = atan2(y - a.centerY[0], x - a.centerX[0]);
-    EXPECT_NEAR(-s * cos(t), a.vx, 1e-4);
-    EXPECT_NEAR(s * sin(t), a.vy, 1e-4);
+    PlaceActor(0, KIND_PLAYER, 0, cx - 12.0f, cy - 24.0f, 24, 48, 3).speed = 4;
 }
 
 } // namespace
@@ -113,14 +126,22 @@ TEST_F(EffectRoutines, EnemyShotOneFormsARingOrAims)
         a.param2 = direction;
         a.vx = a.vy = 0.5f;
         RunSlot(20);
-        double t = direction * 0.7853981852531433;
-        EXPECT_NEAR(5.0 * cos(t), a.vx, 1e-4) << direction;
-        EXPECT_NEAR(5.0 * sin(t), a.vy, 1e-4) << direction;
+        // Steps of 45 degrees from 0: cos and sin of 45 are 0.7071068.
+        const double ring[8][2] = {{5, 0}, {3.5355339, 3.5355339}, {0, 5}, {-3.5355339, 3.5355339},
+                                   {-5, 0}, {-3.5355339, -3.5355339}, {0, -5}, {3.5355339, -3.5355339}};
+        EXPECT_NEAR(ring[direction][0], a.vx, 1e-4) << direction;
+        EXPECT_NEAR(ring[direction][1], a.vy, 1e-4) << direction;
     }
-    ActorRecord& aimed = PlaceEffect(20, 1, 300, 200, 1);
-    aimed.param2 = 8;
-    RunSlot(20);
-    ExpectAimed(aimed, 612, 424, 4.0);
+    // Aimed at the player at speed 4.
+    for (const Aim& aim : aims) {
+        ActorRecord& aimed = PlaceEffect(20, 1, 300, 200, 1);
+        aimed.param2 = 8;
+        PutPlayerCentre(308 + aim.dx, 208 + aim.dy);
+        RunSlot(20);
+        EXPECT_NEAR(4 * aim.vx, aimed.vx, 1e-4) << aim.where;
+        EXPECT_NEAR(4 * aim.vy, aimed.vy, 1e-4) << aim.where;
+    }
+    PutPlayerCentre(612, 424);
     // Only its first routine frame sets a course.
     for (int frame : {0, 2}) {
         ActorRecord& a = PlaceEffect(20, 1, 300, 200, frame);
@@ -192,11 +213,16 @@ TEST_F(EffectRoutines, AimedShotsFireOnTheirFrame)
             EXPECT_FLOAT_EQ(2.0f, a.vx) << c.subtype << " frame " << frame;
             EXPECT_FLOAT_EQ(0.0f, a.vy) << c.subtype << " frame " << frame;
         }
-        ActorRecord& a = PlaceEffect(20, c.subtype, 500, 300, c.frame);
-        a.speed = 9;
-        RunSlot(20);
-        ExpectAimed(a, 612, 424, c.speed);
-        EXPECT_LT(a.vx, 0.0f) << c.subtype;   // the player is to the right
+        // The effect's centre is (508, 308).
+        for (const Aim& aim : aims) {
+            PutPlayerCentre(508 + aim.dx, 308 + aim.dy);
+            ActorRecord& a = PlaceEffect(20, c.subtype, 500, 300, c.frame);
+            a.speed = 9;
+            RunSlot(20);
+            EXPECT_NEAR(c.speed * aim.vx, a.vx, 1e-4) << c.subtype << " " << aim.where;
+            EXPECT_NEAR(c.speed * aim.vy, a.vy, 1e-4) << c.subtype << " " << aim.where;
+        }
+        PutPlayerCentre(612, 424);
     }
 }
 
@@ -593,7 +619,9 @@ TEST_F(EffectRoutines, FallingBallRollsOnTheFirstSolidBlock)
 
 TEST_F(EffectRoutines, HomingShotSteersToTheBossInSlotEight)
 {
-    ActorRecord& boss = PlaceActor(8, KIND_BOSS, 3, 900, 100, 64, 64, 20);
+    // The boss's centre (708, -92) lies 300 right of and 400 above the
+    // shot's (408, 308): cos 0.6, sin -0.8.
+    ActorRecord& boss = PlaceActor(8, KIND_BOSS, 3, 676, -124, 64, 64, 20);
     ActorRecord& a = PlaceEffect(20, 49, 400, 300, 1);
     a.vx = -8.0f;
     ScriptRandom({80});
@@ -602,10 +630,9 @@ TEST_F(EffectRoutines, HomingShotSteersToTheBossInSlotEight)
     EXPECT_FLOAT_EQ(-8.0f, a.vx);
 
     RunAt(20, 40);
-    double t = atan2(132.0 - 308.0, 932.0 - 408.0);
-    double k = 2.0 - 40 * 0.005;
-    EXPECT_NEAR(-8.0 - cos(t) * k, a.vx, 1e-4);
-    EXPECT_NEAR(3.0 + sin(t) * k, a.vy, 1e-4);
+    // The pull at frame 40 is 2.0 - 40 x 0.005 = 1.8.
+    EXPECT_NEAR(-8.0 - 0.6 * 1.8, a.vx, 1e-4);
+    EXPECT_NEAR(3.0 - 0.8 * 1.8, a.vy, 1e-4);
 
     // The pull never takes it beyond 18 across or 8 up and down.
     a.vx = -17.9f;

@@ -223,6 +223,9 @@ TEST_F(EnemyRoutines, SpeedPatterns)
         {"14 keeps its speed later", 14, 1, -3, -1, {}, -3, -1, -1, [](ActorRecord& a) { a.speed = 4; }},
         {"15 charges", 15, 9, 1, 0, {}, 8, 0, 1, [](ActorRecord&) { PlacePlayerAt(517.0f, 316.0f); }},
         {"15 waits", 15, 9, 1, 0, {}, 1, 0, 0, [](ActorRecord&) { PlacePlayerAt(516.0f, 316.0f); }},
+        // The distance is signed: a player anywhere to the right is near.
+        {"15 charges at a player behind", 15, 9, 1, 0, {}, 8, 0, 1, [](ActorRecord&) {
+             PlacePlayerAt(1616.0f, 316.0f); }},
         {"15 charges once", 15, 9, 1, 0, {}, 1, 0, 2, [](ActorRecord& a) {
              a.animRow = 2; PlacePlayerAt(600.0f, 316.0f); }},
         {"16 homes", 16, 9, 1, 1, {}, 0, 3, -1, [](ActorRecord& a) { a.speed = 3; PlacePlayerAt(616, 516); }},
@@ -273,6 +276,54 @@ TEST_F(EnemyRoutines, SpeedPatterns)
             EXPECT_EQ(c.rowAfter, a.animRow) << c.what;
         }
         EXPECT_EQ(c.random.size(), RandomRequests().size()) << c.what;
+    }
+}
+
+TEST_F(EnemyRoutines, Enemies53To55TurnToThePlayerByTheirMargins)
+{
+    // The enemy's centre x is 616; dx puts the player's centre that far
+    // right of it (left when negative).
+    struct Case {
+        int subtype;
+        float dx;
+        int stateFrames;
+        std::vector<int> random;
+        int rowAfter;  // -1: not checked
+        int facingBefore, facingAfter;
+    } cases[] = {
+        // 54 and 55: row 2 more than 48 to the left, row 1 more than 48 to
+        // the right, row 0 within.
+        {54, -48.5f, 10, {}, 2, 0, 0},
+        {54, -48.0f, 10, {}, 0, 0, 0},
+        {54, 0.0f, 10, {}, 0, 0, 0},
+        {54, 48.0f, 10, {}, 0, 0, 0},
+        {54, 48.5f, 10, {}, 1, 0, 0},   // 54 never turns
+        {55, -48.5f, 10, {}, 2, 1, 0},
+        {55, -48.0f, 10, {}, 0, 1, 0},
+        {55, 48.0f, 10, {}, 0, 0, 1},
+        {55, 48.5f, 10, {}, 1, 0, 1},
+        // 55 faces a player level with it or to its right.
+        {55, 0.0f, 10, {}, 0, 0, 1},
+        {55, -0.5f, 10, {}, 0, 1, 0},
+        // 53 turns by the same rule, only when it stops to fire.
+        {53, 0.0f, 59, {1}, -1, 0, 1},
+        {53, -0.5f, 59, {1}, -1, 1, 0},
+        {53, 0.5f, 59, {1}, -1, 0, 1},
+        {53, 300.0f, 59, {2}, -1, 0, 0},
+        {53, 300.0f, 58, {}, -1, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        ActorRecord& a = PlaceEnemy(c.subtype, c.stateFrames);
+        a.animRow = 3;
+        a.facing = c.facingBefore;
+        PlacePlayerAt(616.0f + c.dx, 316.0f);
+        ScriptRandomList(c.random);
+        StepEnemy();
+        if (c.rowAfter >= 0) {
+            EXPECT_EQ(c.rowAfter, a.animRow) << c.subtype << " " << c.dx;
+        }
+        EXPECT_EQ(c.facingAfter, a.facing) << c.subtype << " " << c.dx;
     }
 }
 

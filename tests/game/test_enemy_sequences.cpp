@@ -13,6 +13,7 @@
 #include "game/contacts.h"
 #include "game/enemy_routines.h"
 #include "game/game_state.h"
+#include "game/geometry.h"
 #include "game/play_state.h"
 #include "game/scenes.h"
 #include "tests/game/enemy_stage.h"
@@ -418,10 +419,23 @@ TEST_F(Hazard, KillingACornerKillsTheOtherTwo)
     // Both killed with their drops: 2 of the emitter, 10 of the corner.
     EXPECT_EQ(12u, SlotsOf(KIND_EFFECT, 11).size());
 
-    // The others' routines in the same frame find nothing more to do.
+    // The other corner's routine in the same frame finds nothing more to do.
     StepEnemy(corners[0]);
-    StepEnemy();
     EXPECT_EQ(12u, SlotsOf(KIND_EFFECT, 11).size());
+    EXPECT_EQ(2u, SlotsOf(KIND_ENEMY, 28).size());
+    // The dead emitter's last call finds its link cleared with the player
+    // near: it sends out a new pair, which its death kills at once with
+    // their drops (10 each).
+    StepEnemy();
+    std::vector<int> all = SlotsOf(KIND_ENEMY, 28);
+    ASSERT_EQ(4u, all.size());
+    for (int slot : all) {
+        EXPECT_LE(actors[slot].hitPoints, 0) << slot;
+        EXPECT_EQ(0, actors[slot].linkId) << slot;
+    }
+    EXPECT_EQ(32u, SlotsOf(KIND_EFFECT, 11).size());
+    EXPECT_EQ(0, linkActive[20]);
+    EXPECT_EQ(0, linkCounter[20]);
 }
 
 TEST_F(Hazard, KillingTheEmitterKillsItsCorners)
@@ -507,30 +521,55 @@ TEST_F(Hazard, NoTriangleWithoutBothCorners)
     EXPECT_EQ(0, linkCounter[20]);
 }
 
-TEST_F(Hazard, CornersFromDataOrStaleLinksTouchNothingElse)
+TEST_F(Hazard, CornersAreTiedByTheirLinkWhateverItHolds)
 {
+    // Corners placed by the spawn list carry link 0 and go together like an
+    // emitter's pair; links that name no slot tie corners all the same.
     struct Case {
         int linkId;
     } cases[] = {{0}, {5}, {-7}, {ACTOR_SLOTS}, {INT_MAX}, {40}};
     for (const Case& c : cases) {
         SetUp();
-        // Slot 40 no longer holds the emitter: an effect took it.
+        // Slot 40 no longer holds an emitter: an effect took it.
         PlaceActor(40, KIND_EFFECT, 3, 100, 100, 8, 8, 1);
         ActorRecord& other = PlaceActor(41, KIND_ENEMY, 28, 100, 100, 16, 16, 1);
         other.linkId = c.linkId;
+        other.spheres = 10;
+        ActorRecord& third = PlaceActor(43, KIND_ENEMY, 28, 100, 100, 16, 16, 1);
+        third.linkId = c.linkId;
+        ActorRecord& stranger = PlaceActor(44, KIND_ENEMY, 28, 100, 100, 16, 16, 1);
+        stranger.linkId = c.linkId == 0 ? 1 : 0;
         ActorRecord& a = PlaceActor(42, KIND_ENEMY, 28, 100, 100, 16, 16, 0);
         a.linkId = c.linkId;
         StepEnemy(42);
         EXPECT_EQ(0, a.linkId) << c.linkId;
+        // The first other corner of the link goes, with its drops; only one.
+        EXPECT_EQ(1 - 999, other.hitPoints) << c.linkId;
+        EXPECT_EQ(0, other.linkId) << c.linkId;
+        EXPECT_EQ(10u, SlotsOf(KIND_EFFECT, 11).size()) << c.linkId;
+        EXPECT_EQ(1, third.hitPoints) << c.linkId;
+        EXPECT_EQ(1, stranger.hitPoints) << c.linkId;
+        // Not the actor that took the slot the link names.
         EXPECT_EQ(1, actors[40].hitPoints) << c.linkId;
-        if (c.linkId == 40) {
-            // The other corner of the same link still goes with it.
-            EXPECT_EQ(1 - 999, other.hitPoints);
-        } else {
-            EXPECT_EQ(1, other.hitPoints) << c.linkId;
-        }
         EXPECT_EQ(3, actors[0].hitPoints);
     }
+}
+
+TEST_F(Hazard, ACornerOfTheListClearsTheTablesOfItsLink)
+{
+    // The tables of slot 0 belong to no emitter; a corner of link 0 clears
+    // them as any corner clears those of its link, and leaves the others.
+    linkActive[0] = linkCounter[0] = 1;
+    hazardVertexX[0][1] = 7;
+    linkActive[20] = 1;
+    linkCounter[20] = 3;
+    PlaceActor(41, KIND_ENEMY, 28, 100, 100, 16, 16, 0).linkId = 0;
+    StepEnemy(41);
+    EXPECT_EQ(0, linkActive[0]);
+    EXPECT_EQ(0, linkCounter[0]);
+    EXPECT_EQ(0, hazardVertexX[0][1]);
+    EXPECT_EQ(1, linkActive[20]);
+    EXPECT_EQ(3, linkCounter[20]);
 }
 
 TEST_F(Hazard, OtherActorsCarryingTheLinkAreNoCorners)

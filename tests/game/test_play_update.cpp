@@ -108,6 +108,26 @@ TEST_F(PlayUpdate, AGroupComesWholeAndEndsTheScan)
     EXPECT_EQ(1, spawnList[7].listState);
 }
 
+TEST_F(PlayUpdate, TheScanLeavesTheLastEntryItWalkedToLaterSpawns)
+{
+    // An enemy 25 meets a block in the physics pass and leaves an enemy 26,
+    // which takes the drop count of the last non-empty entry the scan
+    // walked, whether or not that entry was due.
+    SetFrame(KIND_ENEMY, 25, 0, 32, 32, 0, 0, 2);
+    SetFrame(KIND_ENEMY, 26, 0, 32, 32, 0, 0, 2);
+    spawnList[3] = {5000, 300, 7, 0, 0, 5, 0, 0};
+    spawnList[700] = {6000, 300, 7, 0, 0, 6, 0, 0};
+    spawnList[1023].dropCount = 9;  // empty entries are skipped
+    AddBlock(300, 300, 400, 400);
+    PlaceActor(20, KIND_ENEMY, 25, 320, 280, 32, 32, 2).spawnIndex = SPAWN_INDEX_NONE;
+    UpdatePlayScene();
+    std::vector<int> dropped = SlotsOf(KIND_ENEMY, 26);
+    ASSERT_EQ(1u, dropped.size());
+    EXPECT_EQ(6, actors[dropped[0]].spheres);
+    EXPECT_EQ(SPAWN_INDEX_NONE, actors[dropped[0]].spawnIndex);
+    EXPECT_TRUE(SlotsOf(KIND_ENEMY, 7).empty());
+}
+
 TEST_F(PlayUpdate, CheckpointsFollowThePlayersWorldX)
 {
     struct Case {
