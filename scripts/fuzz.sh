@@ -85,7 +85,7 @@ case ${1:-} in
     printf '%s\n' "${targets[@]}"
     ;;
   ''|-*)
-    sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'
+    awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"
     exit 2
     ;;
   *)
