@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "image/pixel_access.h"
-#include "runtime/window_state.h"
+#include "runtime/system_state.h"
 
 namespace {
 
@@ -553,7 +553,7 @@ int General(const Blt& b)
 int ConvertImageBlt(void* destination, int destinationPitch, const ColorFormat* destinationFormat,
                     const void* source, int sourcePitch, const ColorFormat* sourceFormat,
                     const void* alphaImage, int alphaPitch, const ColorFormat* alphaFormat,
-                    int destinationX, int destinationY, const RECT* sourceRect, int mirror,
+                    int destinationX, int destinationY, const ConvertRect* sourceRect, int mirror,
                     int keyToAlpha, uint32_t key, int dither, int colorOff, int alphaFromRed,
                     int skipKey, int remap)
 {

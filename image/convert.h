@@ -3,10 +3,15 @@
 // an optional alpha image, dithering, mirroring and palette remapping.
 #pragma once
 
-#include <windows.h>
 #include <stdint.h>
 
 #include "image/color_format.h"
+
+// A rectangle of pixels: left and top inside it, right and bottom one past it
+// (the layout of a Win32 RECT).
+struct ConvertRect {
+    int32_t left, top, right, bottom;
+};
 
 enum ConvertDither {
     CONVERT_DITHER_NONE = 0,
@@ -29,6 +34,6 @@ enum ConvertDither {
 int ConvertImageBlt(void* destination, int destinationPitch, const ColorFormat* destinationFormat,
                     const void* source, int sourcePitch, const ColorFormat* sourceFormat,
                     const void* alphaImage, int alphaPitch, const ColorFormat* alphaFormat,
-                    int destinationX, int destinationY, const RECT* sourceRect, int mirror,
+                    int destinationX, int destinationY, const ConvertRect* sourceRect, int mirror,
                     int keyToAlpha, uint32_t key, int dither, int colorOff, int alphaFromRed,
                     int skipKey, int remap);

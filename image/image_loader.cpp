@@ -45,7 +45,7 @@ static int MirrorImage(RasterImage* image)
     void* mirrored = AllocTracked((size_t)size, "LoadImageData", __LINE__);
     if (!mirrored)
         return -1;
-    RECT rect = {0, 0, image->width, image->height};
+    ConvertRect rect = {0, 0, image->width, image->height};
     if (ConvertImageBlt(mirrored, image->pitch, &image->format, image->pixels, image->pitch, &image->format,
                         nullptr, 0, nullptr, 0, 0, &rect, 1, 0, 0, 0, 0, 0, 0, 0) < 0) {
         FreeTracked(mirrored);
@@ -230,7 +230,7 @@ int MakeDibFromRasterImage(RasterImage* image, BITMAPINFO* header, void** pixels
         ColorFormat rgb;
         memset(&rgb, 0, sizeof rgb);
         SetColorFormatRGB24(&rgb);
-        RECT rect = {0, 0, width, height};
+        ConvertRect rect = {0, 0, width, height};
         ConvertImageBlt(copy, rowSize, &rgb, image->pixels, image->pitch, f, nullptr, 0, nullptr, 0, 0, &rect, 0, 0,
                         0, 0, 0, 0, 0, 0);
     }

@@ -42,7 +42,7 @@ int BltRasterImage(int sourceX, int sourceY, int width, int height, int destinat
         return 0;
     if (!source->pixels || !destination->pixels)
         return -1;
-    RECT rect = {(LONG)sx, (LONG)sy, (LONG)(sx + w), (LONG)(sy + h)};
+    ConvertRect rect = {(int32_t)sx, (int32_t)sy, (int32_t)(sx + w), (int32_t)(sy + h)};
     ConvertImageBlt(destination->pixels, destination->pitch, &destination->format, source->pixels, source->pitch,
                     &source->format, nullptr, 0, nullptr, (int)dx, (int)dy, &rect, 0, 0, 0, 0, 0, 0, 0, 1);
     return 0;

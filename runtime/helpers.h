@@ -2,7 +2,6 @@
 // numbers, 128-bit helpers, an intrusive list, full paths and temporary files.
 #pragma once
 
-#include <windows.h>
 #include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
@@ -65,6 +64,7 @@ void RemoveListNode(ListNode* node);
 // (out emptied) when the result or a component would not fit, or the current
 // directory cannot be had.
 int MakeFullPath(const char* path, char* out, const char* base);
-// A new empty temporary file opened for writing; its path goes to out
-// (FULL_PATH_SIZE bytes) when given. INVALID_HANDLE_VALUE on failure.
-HANDLE CreateTempFile(char* out);
+// A new empty temporary file opened for writing: a Win32 file handle, or
+// INVALID_HANDLE_VALUE on failure. Its path goes to out (FULL_PATH_SIZE bytes)
+// when given.
+void* CreateTempFile(char* out);

@@ -20,6 +20,7 @@
 #include "runtime/input.h"
 #include "runtime/library_lock.h"
 #include "runtime/log.h"
+#include "runtime/log_start.h"
 #include "runtime/main_window.h"
 #include "runtime/memory.h"
 #include "runtime/message_pump.h"

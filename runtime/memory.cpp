@@ -1,6 +1,11 @@
 #include "runtime/memory.h"
 
+#ifdef _WIN32
 #include <windows.h>
+#else
+#include <stdlib.h>
+#include <mutex>
+#endif
 #include <stdio.h>
 #include <string.h>
 
@@ -15,6 +20,7 @@ static int totalCount;
 static int watchedSize;
 static uint16_t nextId;
 
+#ifdef _WIN32
 static CRITICAL_SECTION section;
 static volatile LONG sectionState; // 0 none, 1 being made, 2 ready
 
@@ -38,6 +44,46 @@ static void Unlock()
 {
     LeaveCriticalSection(&section);
 }
+
+static void* HeapAllocate(size_t bytes)
+{
+    return HeapAlloc(GetProcessHeap(), 0, bytes);
+}
+
+// Grown bytes come back zeroed.
+static void* HeapReallocate(void* block, size_t, size_t bytes)
+{
+    return HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, block, bytes);
+}
+
+static void HeapRelease(void* block)
+{
+    HeapFree(GetProcessHeap(), 0, block);
+}
+#else
+// The native build (sanitizer tests and fuzzing) has no Win32 heap or critical
+// section: the C heap and a recursive mutex do their work, zeroing grown bytes
+// as HEAP_ZERO_MEMORY does.
+static std::recursive_mutex& Section()
+{
+    static std::recursive_mutex section;
+    return section;
+}
+
+static void Lock() { Section().lock(); }
+static void Unlock() { Section().unlock(); }
+static void* HeapAllocate(size_t bytes) { return malloc(bytes); }
+
+static void* HeapReallocate(void* block, size_t oldBytes, size_t bytes)
+{
+    void* grown = realloc(block, bytes);
+    if (grown && bytes > oldBytes)
+        memset((char*)grown + oldBytes, 0, bytes - oldBytes);
+    return grown;
+}
+
+static void HeapRelease(void* block) { free(block); }
+#endif
 
 static void RefreshGuard(MemBlockHeader* h)
 {
@@ -66,7 +112,7 @@ void* AllocTracked(size_t size, const char* name, int line)
     Lock();
     MemBlockHeader* h = nullptr;
     if (size <= 0x7FFFFFFF - sizeof(MemBlockHeader))
-        h = (MemBlockHeader*)HeapAlloc(GetProcessHeap(), 0, size + sizeof(MemBlockHeader));
+        h = (MemBlockHeader*)HeapAllocate(size + sizeof(MemBlockHeader));
     if (!h) {
         DumpAllocations();
         CheckAllocRecords();
@@ -125,7 +171,7 @@ void FreeTracked(void* data)
         WriteLog("mem free  ");
         LogAllocRecord(h);
     }
-    HeapFree(GetProcessHeap(), 0, h);
+    HeapRelease(h);
     Unlock();
 }
 
@@ -141,8 +187,7 @@ void* ReallocTracked(void* data, size_t size, const char* name, int line)
     uint32_t oldSize = old->size;
     MemBlockHeader* h = nullptr;
     if (size <= 0x7FFFFFFF - sizeof(MemBlockHeader))
-        h = (MemBlockHeader*)HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, old,
-                                         size + sizeof(MemBlockHeader));
+        h = (MemBlockHeader*)HeapReallocate(old, oldSize + sizeof(MemBlockHeader), size + sizeof(MemBlockHeader));
     if (!h) {
         DumpAllocations();
         Unlock();

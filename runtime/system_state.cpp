@@ -8,3 +8,5 @@ void ResetLiveSystemState()
 {
     memset(&SystemState.live, 0, sizeof SystemState.live);
 }
+
+int GetMmxAvailable() { return SystemState.kept.mmx; }

@@ -2,8 +2,10 @@
 // keeps the settings made by setter calls and the long-lived state.
 #pragma once
 
-#include <windows.h>
 #include <stdint.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 // Settings made by setter calls; they survive every window start.
 struct SystemSettings {
@@ -31,7 +33,7 @@ struct SystemLongLived {
     int starting;                // 1 while start-up runs
     int comInitialised;
     char startDirectory[256];
-    DWORD logStartTime;
+    uint32_t logStartTime;
     // system information gathered by the system-information log
     char osText[256];
     char cpuName[256];
@@ -42,16 +44,24 @@ struct SystemLongLived {
     int mmx, sse, sse2;
     int tscMode;
     uint64_t tscPerSecond;
+#ifdef _WIN32 // Win32 handles: native builds leave them out
     // desktop composition library
     HMODULE dwmModule;
     HRESULT (WINAPI *dwmEnableComposition)(UINT);
+#endif
 };
 
 // Everything else starts from zero at every window start.
 struct SystemLiveState {
+#ifdef _WIN32 // Win32 handles and records: native builds leave them out
     HWND window;
     HINSTANCE instance;
     DWORD mainThreadId;
+    RECT clientRect;             // client area in screen coordinates
+    LARGE_INTEGER counterFrequency;
+    UINT timerPeriod;            // multimedia-timer resolution raised at window start
+    BOOL screenSaverWasActive;   // the screen saver setting found at window start
+#endif
     int quit;                    // window gone or WM_QUIT seen: the pump answers -1
     int closing;                 // WM_CLOSE posted by the library
     int destroyed;               // WM_DESTROY arrived
@@ -62,14 +72,10 @@ struct SystemLiveState {
     int visibleStyle;            // window-mode style carries WS_VISIBLE
     int inPaint;                 // the window procedure is painting
     int pumpReentry;             // the text-input step of the pump is running
-    RECT clientRect;             // client area in screen coordinates
     int cursorShownSetting;      // 1 shown, 0 hidden
     int cursorShown;             // the state actually applied
     int desktopWidth, desktopHeight, desktopColorBits;
-    LARGE_INTEGER counterFrequency;
     int counterPresent;
-    UINT timerPeriod;            // multimedia-timer resolution raised at window start
-    BOOL screenSaverWasActive;   // the screen saver setting found at window start
     int privateFlagA, privateFlagB;  // flags of the private messages 0x46F and 0x470
     uint64_t totalPhysicalMemory, freePhysicalMemory;
     int logIndent;
@@ -86,3 +92,6 @@ extern SystemStateBlock SystemState;
 
 // Clears the live part; called by the window start.
 void ResetLiveSystemState();
+
+// 1 when the system-information log found MMX.
+int GetMmxAvailable();

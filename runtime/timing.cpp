@@ -8,6 +8,7 @@
 #include "runtime/helpers.h"
 #include "runtime/library.h"
 #include "runtime/log.h"
+#include "runtime/log_start.h"
 #include "runtime/message_pump.h"
 #include "runtime/system_state.h"
 

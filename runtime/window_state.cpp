@@ -8,7 +8,6 @@ HWND GetMainWindowHwnd() { return SystemState.live.window; }
 int GetWindowedFlag() { return SystemState.settings.windowMode; }
 int IsMainWindowActive() { return SystemState.live.active; }
 int GetWindowClosing() { return SystemState.live.closing; }
-int GetMmxAvailable() { return SystemState.kept.mmx; }
 
 int GetDesktopInfo(int* width, int* height, int* colorBits)
 {

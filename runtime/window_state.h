@@ -10,7 +10,6 @@ HWND GetMainWindowHwnd();
 int GetWindowedFlag();
 int IsMainWindowActive();
 int GetWindowClosing();
-int GetMmxAvailable();
 int GetDesktopInfo(int* width, int* height, int* colorBits);
 double GetWindowScale(double* x, double* y);
 int SetDesktopComposition(int flag);

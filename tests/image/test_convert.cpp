@@ -95,7 +95,7 @@ struct Conversion {
     }
     int Convert(const Options& o = Options())
     {
-        RECT rect = {1, 1, 1 + w, 1 + h};
+        ConvertRect rect = {1, 1, 1 + w, 1 + h};
         result = ConvertImageBlt(dst.data(), dstPitch, &df, src.data(), srcPitch, &sf,
                                  o.alpha ? o.alpha->data() : nullptr, srcPitch, o.alphaFormat, dx, dy, &rect,
                                  o.mirror, o.keyToAlpha, o.key, o.dither, o.colorOff, o.alphaFromRed, o.skipKey,
@@ -218,7 +218,7 @@ TEST(ConvertImageBlt, RepackingSixteenBitRowsGivesTheSameResultWithAndWithoutMmx
             uint32_t seed = (uint32_t)width;
             for (uint16_t& p : src)
                 p = (uint16_t)Random(seed);
-            RECT rect = {0, 0, width, 1};
+            ConvertRect rect = {0, 0, width, 1};
             ASSERT_EQ(0, ConvertImageBlt(dst.data(), 0, &X555, src.data(), 0, &R565, nullptr, 0, nullptr, 0, 0, &rect,
                                          0, 0, 0, 0, 0, 0, 0, 0));
             for (int i = 0; i < width; i++)
@@ -268,7 +268,7 @@ TEST(ConvertImageBlt, GeneralPathRescalesEachChannel)
     // The same pixel by the general path and by a fixed pair.
     uint16_t white = 0xFFFF;
     uint32_t out = 0;
-    RECT one = {0, 0, 1, 1};
+    ConvertRect one = {0, 0, 1, 1};
     ConvertImageBlt(&out, 4, &A888, &white, 2, &R565, nullptr, 0, nullptr, 0, 0, &one, 0, 0, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(0xFFFFFFFFu, out);
     ConvertImageBlt(&out, 4, &X888, &white, 2, &R565, nullptr, 0, nullptr, 0, 0, &one, 0, 0, 0, 0, 0, 0, 0, 0);
@@ -282,8 +282,8 @@ TEST(ConvertImageBlt, EmptyRectanglesAndCompressedFormatsAreRefused)
 {
     Conversion run(A888, A888);
     uint8_t before = run.dst[0];
-    RECT rects[] = {{1, 1, 1, 6}, {1, 1, 6, 1}, {5, 1, 1, 3}};
-    for (const RECT& r : rects)
+    ConvertRect rects[] = {{1, 1, 1, 6}, {1, 1, 6, 1}, {5, 1, 1, 3}};
+    for (const ConvertRect& r : rects)
         EXPECT_EQ(-1, ConvertImageBlt(run.dst.data(), run.dstPitch, &A888, run.src.data(), run.srcPitch, &A888,
                                       nullptr, 0, nullptr, 0, 0, &r, 0, 0, 0, 0, 0, 0, 0, 0));
     run.ExpectGuardsIntact();
@@ -291,7 +291,7 @@ TEST(ConvertImageBlt, EmptyRectanglesAndCompressedFormatsAreRefused)
 
     ColorFormat dxt = A888;
     dxt.compression = COLOR_COMPRESSION_DXT5;
-    RECT r = {0, 0, 2, 2};
+    ConvertRect r = {0, 0, 2, 2};
     EXPECT_EQ(-1, ConvertImageBlt(run.dst.data(), run.dstPitch, &A888, run.src.data(), run.srcPitch, &dxt, nullptr, 0,
                                   nullptr, 0, 0, &r, 0, 0, 0, 0, 0, 0, 0, 0));
     run.ExpectGuardsIntact();

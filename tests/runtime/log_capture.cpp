@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include "runtime/log.h"
+#include "runtime/log_start.h"
 #include "runtime/system_state.h"
 #include "tests/support/test_support.h"
 

@@ -65,7 +65,7 @@ static void Convert(const char* name, const ColorFormat& src, const ColorFormat&
     std::vector<uint8_t> s((size_t)Side * Side * src.bytesPerPixel), d((size_t)Side * Side * dst.bytesPerPixel);
     for (size_t i = 0; i < s.size(); i++)
         s[i] = (uint8_t)(i * 2654435761u >> 13);
-    RECT rect = {0, 0, Side, Side};
+    ConvertRect rect = {0, 0, Side, Side};
     const int rounds = 20;
     double start = Now();
     for (int i = 0; i < rounds; i++)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "runtime/log.h"
+#include "runtime/log_start.h"
 #include "runtime/memory.h"
 #include "runtime/system_state.h"
 #include "runtime/timing.h"

@@ -9,7 +9,7 @@
 
 #include "runtime/file/archive_format.h"
 #include "runtime/file/archive_lz.h"
-#include "tests/runtime/file/archive_fixtures.h"
+#include "tests/support/test_bytes.h"
 #include "tools/packer/lz_encoder.h"
 
 namespace {

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# The native Linux build under AddressSanitizer and UndefinedBehaviorSanitizer
+# (tests/native, built with clang into BUILD/native) and its libFuzzer targets.
+#
+#   scripts/fuzz.sh TARGET [SECONDS]   builds, then fuzzes one target for SECONDS
+#                                      (default 60) from its committed inputs
+#   scripts/fuzz.sh --check [SECONDS]  builds, runs the native unit tests and
+#                                      replays every committed input, then fuzzes
+#                                      each target for SECONDS (default 5)
+#   scripts/fuzz.sh --seeds            rewrites the committed seed corpora
+#   scripts/fuzz.sh --list             names the targets
+#
+# Fuzzing reads the committed corpus and regressions (tests/native/fuzz/corpus/
+# TARGET, tests/native/fuzz/regressions/TARGET) and writes what it finds into a
+# scratch corpus, so the committed one never grows: BUILD/native/fuzz/TARGET
+# keeps growing across runs of one target; --check starts from nothing each
+# time. An input that fails is left in BUILD/native/fuzz/TARGET as crash-*,
+# leak-*, timeout-* or oom-*: commit it to tests/native/fuzz/regressions/TARGET,
+# and every later check replays it.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${VEXIL_BUILD:-$root/build}
+mkdir -p "$build"
+tree=$(cd "$build" && pwd)/native
+inputs=$root/tests/native/fuzz
+
+# Per input: a bounded time; sanitizer reports end the run with a stack.
+fuzz_options=(-timeout=10 -rss_limit_mb=2048 -print_final_stats=1)
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+
+say() { printf '[fuzz] %s\n' "$*"; }
+
+build_native() {
+  if [ ! -f "$tree/CMakeCache.txt" ]; then
+    cmake -S "$root/tests/native" -B "$tree" \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-native-clang.cmake" >/dev/null
+  fi
+  say "building the native sanitizer tree in $tree"
+  cmake --build "$tree" -j"$(nproc)"
+  read -r -a targets <"$tree/fuzz-targets"
+}
+
+# fuzz TARGET SECONDS SCRATCH: runs one target on its committed inputs plus
+# fresh mutations, and prints its rate.
+fuzz() {
+  local target=$1 seconds=$2 scratch=$3 log
+  local dirs=("$inputs/corpus/$target")
+  [ -d "$inputs/regressions/$target" ] && dirs+=("$inputs/regressions/$target")
+  mkdir -p "$scratch" "$tree/fuzz/$target"
+  log=$tree/fuzz/$target/last-run.log
+  say "$target: fuzzing for $seconds s"
+  if ! "$tree/fuzz_$target" "${fuzz_options[@]}" -max_total_time="$seconds" \
+      -artifact_prefix="$tree/fuzz/$target/" "$scratch" "${dirs[@]}" >"$log" 2>&1; then
+    tail -n 60 "$log"
+    say "$target FAILED: the input is in $tree/fuzz/$target/ (crash-*, leak-*, timeout-*, oom-*);"
+    say "commit it to tests/native/fuzz/regressions/$target/ with the fix (full log: $log)"
+    return 1
+  fi
+  awk -v t="$target" '/stat::number_of_executed_units/ {n=$2} /stat::average_exec_per_sec/ {r=$2}
+    END {printf "[fuzz] %s: %d inputs, %d per second\n", t, n, r}' "$log"
+}
+
+case ${1:-} in
+  --check)
+    seconds=${2:-5}
+    build_native
+    say "native unit tests and the replay of every committed input"
+    ctest --test-dir "$tree" --output-on-failure -j"$(nproc)"
+    check=$tree/fuzz/check
+    rm -rf "$check"
+    for target in "${targets[@]}"; do
+      fuzz "$target" "$seconds" "$check/$target"
+    done
+    rm -rf "$check"
+    say "every target ran clean"
+    ;;
+  --seeds)
+    build_native
+    "$tree/fuzz_seeds" "$inputs/corpus"
+    say "seed corpora written to $inputs/corpus"
+    ;;
+  --list)
+    build_native >/dev/null
+    printf '%s\n' "${targets[@]}"
+    ;;
+  ''|-*)
+    awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"
+    exit 2
+    ;;
+  *)
+    target=$1
+    seconds=${2:-60}
+    build_native
+    if [ ! -x "$tree/fuzz_$target" ]; then
+      echo "fuzz.sh: no target $target (targets: ${targets[*]})" >&2
+      exit 2
+    fi
+    fuzz "$target" "$seconds" "$tree/fuzz/$target/corpus"
+    ;;
+esac
