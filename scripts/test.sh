@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds both architectures and runs every test under Wine on a virtual
-# display, once for each architecture this host executes natively (see setup.sh).
+# display, once for each architecture this host executes natively (see setup.sh);
+# then the native sanitizer build: its unit tests, every committed fuzz input, and
+# a few seconds of fresh fuzzing per target.
 #   scripts/test.sh [ctest arguments...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,4 +16,5 @@ for arch in "${archs[@]}"; do
     ctest --test-dir "$build/$arch" --output-on-failure -j"$(nproc)" "$@"
   echo "[test] the $arch suite passed"
 done
-echo "[test] architectures tested: ${archs[*]}"
+VEXIL_BUILD=$build "$root/scripts/fuzz.sh" --check 5
+echo "[test] architectures tested: ${archs[*]}, and the native sanitizer build"
