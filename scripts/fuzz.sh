@@ -78,6 +78,9 @@ case ${1:-} in
   --seeds)
     build_native
     "$tree/fuzz_seeds" "$inputs/corpus"
+    # Archives: the generated format fixtures, every version, packing and key.
+    mkdir -p "$inputs/corpus/archive_reader"
+    cp "$root"/tests/runtime/file/fixtures/*.ukx "$inputs/corpus/archive_reader/"
     say "seed corpora written to $inputs/corpus"
     ;;
   --list)
