@@ -81,6 +81,9 @@ case ${1:-} in
     # Archives: the generated format fixtures, every version, packing and key.
     mkdir -p "$inputs/corpus/archive_reader"
     cp "$root"/tests/runtime/file/fixtures/*.ukx "$inputs/corpus/archive_reader/"
+    # Bitmaps: the image tests' fixtures, every encoding and header kind.
+    mkdir -p "$inputs/corpus/bmp_decoder"
+    cp "$root"/tests/image/fixtures/*.bmp "$inputs/corpus/bmp_decoder/"
     say "seed corpora written to $inputs/corpus"
     ;;
   --list)
