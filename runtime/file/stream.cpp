@@ -1,11 +1,12 @@
 #include "runtime/file/stream.h"
 
-#include <windows.h>
 #include <string.h>
+
+#ifdef _WIN32 // the archive and disk sets are Win32 files; the native build has neither
+#include <windows.h>
 
 #include "runtime/file/archive_files.h"
 #include "runtime/file/disk_files.h"
-#include "runtime/memory.h"
 #include "runtime/system_state.h"
 
 static constexpr StreamFunctionTable archiveSet = {
@@ -21,18 +22,28 @@ static constexpr StreamFunctionTable diskSet = {
 };
 
 StreamFunctionTable StreamFunctions = archiveSet;
+#else
+// Empty until a caller installs a table.
+StreamFunctionTable StreamFunctions;
+#endif
 
 int SetStreamFunctions(const StreamFunctionTable* table)
 {
     if (table)
         StreamFunctions = *table;
     else
+#ifdef _WIN32
         StreamFunctions = SystemState.settings.archivesOff ? diskSet : archiveSet;
+#else
+        return -1;
+#endif
     return 0;
 }
 
+#ifdef _WIN32
 const StreamFunctionTable* GetArchiveStreamFunctionSet() { return &archiveSet; }
 const StreamFunctionTable* GetDiskStreamFunctionSet() { return &diskSet; }
+#endif
 
 // ---------------------------------------------------------------------------
 // Entry points over the table
@@ -68,7 +79,10 @@ int ReadStreamByte(StreamHandle handle)
         return -1;
     signed char c = 0;
     size_t n = FileStreamRead(&c, 1, 1, handle);
-    while (FileStreamIdle(handle) == 0)
+    while (FileStreamIdle(handle) == 0) {
+#ifdef _WIN32 // only Win32 files pend
         Sleep(0);
+#endif
+    }
     return n == 0 ? -1 : c;
 }
