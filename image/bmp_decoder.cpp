@@ -6,8 +6,11 @@
 // what the file holds before it is used.
 #include "image/image_decoders.h"
 
-#include <windows.h>
 #include <string.h>
+
+#ifdef _WIN32 // GDI draws the 1- and 16-bit and mask kinds; the native build leaves that path out
+#include <windows.h>
+#endif
 
 #include "runtime/log.h"
 #include "runtime/memory.h"
@@ -21,6 +24,13 @@ const int32_t MaxSide = 16384;
 const int64_t MaxPixelBytes = (int64_t)256 << 20;
 
 const uint32_t CoreHeaderSize = 12;
+const size_t InfoHeaderSize = 40;
+
+// The compression field's values.
+const uint32_t CompressionRgb = 0;
+const uint32_t CompressionRle8 = 1;
+const uint32_t CompressionRle4 = 2;
+const uint32_t CompressionBitFields = 3;
 
 struct BmpHeader {
     uint32_t headerSize;
@@ -45,16 +55,21 @@ bool ReadExact(StreamDescriptor* stream, void* buffer, size_t n)
 
 uint32_t Le32(const uint8_t* p) { return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24; }
 uint16_t Le16(const uint8_t* p) { return (uint16_t)(p[0] | p[1] << 8); }
+void PutLe32(uint8_t* p, uint32_t v)
+{
+    for (int i = 0; i < 4; i++)
+        p[i] = (uint8_t)(v >> (8 * i));
+}
 
 // The header block handed to GDI: the info header followed by room for 256
 // colour entries (which also holds the three masks).
-const size_t HeaderBlockSize = sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD);
+const size_t HeaderBlockSize = InfoHeaderSize + 256 * 4;
 
 // Palette entries of the header block with their reserved bytes cleared.
 void CopyPalette(RasterImage* image, const uint8_t* block, int entries)
 {
     SetColorFormatPal8(&image->format);
-    const uint8_t* table = block + sizeof(BITMAPINFOHEADER);
+    const uint8_t* table = block + InfoHeaderSize;
     for (int i = 0; i < entries; i++)
         image->format.palette[i] = Le32(table + 4 * i) & 0x00FFFFFF;
 }
@@ -113,6 +128,7 @@ void DecodeRle(const uint8_t* data, size_t size, uint8_t* out, int stride, int w
     }
 }
 
+#ifdef _WIN32 // GDI is Win32; the native build leaves this path out
 // The 24-bit image GDI draws from the file's pixels; -1 when GDI fails.
 int DecodeThroughGdi(const BmpHeader& h, int absHeight, const uint8_t* raw, BITMAPINFO* info, RasterImage* image)
 {
@@ -175,6 +191,8 @@ int DecodeThroughGdi(const BmpHeader& h, int absHeight, const uint8_t* raw, BITM
     return 0;
 }
 
+#endif
+
 } // namespace
 
 int LoadBmpImage(StreamDescriptor* stream, RasterImage* image)
@@ -206,17 +224,15 @@ int LoadBmpImage(StreamDescriptor* stream, RasterImage* image)
     // widened into the info header that the rest of the reader and GDI use.
     if (!ReadExact(stream, block, 4))
         return refuse();
-    BITMAPINFOHEADER* info = (BITMAPINFOHEADER*)block;
     bool core = Le32(block) == CoreHeaderSize;
     if (core) {
-        uint8_t fields[8];
-        if (!ReadExact(stream, fields, sizeof fields))
+        // Width, height, planes and bit count, then the compression.
+        if (!ReadExact(stream, block + 4, 4) || !ReadExact(stream, block + 12, 4))
             return refuse();
-        info->biWidth = Le16(fields);
-        info->biHeight = Le16(fields + 2);
-        info->biPlanes = Le16(fields + 4);
-        info->biBitCount = Le16(fields + 6);
-        info->biCompression = BI_RGB;
+        uint16_t width = Le16(block + 4), height = Le16(block + 6);
+        PutLe32(block + 4, width);
+        PutLe32(block + 8, height);
+        PutLe32(block + 16, CompressionRgb);
     } else if (!ReadExact(stream, block + 4, 36)) {
         return refuse();
     }
@@ -248,9 +264,9 @@ int LoadBmpImage(StreamDescriptor* stream, RasterImage* image)
     default:
         return refuse();
     }
-    bool valid = (h.compression == BI_RGB) || (h.compression == BI_RLE8 && h.bitCount == 8) ||
-                 (h.compression == BI_RLE4 && h.bitCount == 4) ||
-                 (h.compression == BI_BITFIELDS && (h.bitCount == 16 || h.bitCount == 32));
+    bool valid = (h.compression == CompressionRgb) || (h.compression == CompressionRle8 && h.bitCount == 8) ||
+                 (h.compression == CompressionRle4 && h.bitCount == 4) ||
+                 (h.compression == CompressionBitFields && (h.bitCount == 16 || h.bitCount == 32));
     if (!valid)
         return refuse();
 
@@ -258,9 +274,9 @@ int LoadBmpImage(StreamDescriptor* stream, RasterImage* image)
     int64_t fileBytes = fileStride * absHeight;
     int64_t indexStride = ((int64_t)h.width + 3) & ~(int64_t)3;
     int64_t indexBytes = indexStride * absHeight;
-    bool toIndices = h.compression == BI_RLE8 || h.compression == BI_RLE4 ||
-                     (h.compression == BI_RGB && h.bitCount == 4);
-    bool direct = h.compression == BI_RGB && (h.bitCount == 8 || h.bitCount == 24 || h.bitCount == 32);
+    bool toIndices = h.compression == CompressionRle8 || h.compression == CompressionRle4 ||
+                     (h.compression == CompressionRgb && h.bitCount == 4);
+    bool direct = h.compression == CompressionRgb && (h.bitCount == 8 || h.bitCount == 24 || h.bitCount == 32);
     int64_t decodedBytes = toIndices ? indexBytes
                            : direct  ? fileBytes
                                      : (((int64_t)h.width * 3 + 3) & ~(int64_t)3) * absHeight;
@@ -271,7 +287,7 @@ int LoadBmpImage(StreamDescriptor* stream, RasterImage* image)
     // inside a larger header or right after a 40-byte one). A table that the
     // file cuts short keeps zeros for its missing entries. Core tables hold
     // three bytes an entry (blue, green, red).
-    uint8_t* table = block + sizeof(BITMAPINFOHEADER);
+    uint8_t* table = block + InfoHeaderSize;
     if (core && h.bitCount <= 8) {
         uint8_t triples[3 * 256];
         int entries = 1 << h.bitCount;
@@ -282,7 +298,7 @@ int LoadBmpImage(StreamDescriptor* stream, RasterImage* image)
     } else if (h.bitCount <= 8) {
         stream->ops.seek(handle, 14 + (long)h.headerSize, 0);
         ReadSome(stream, table, (size_t)4 << h.bitCount);
-    } else if (h.compression == BI_BITFIELDS) {
+    } else if (h.compression == CompressionBitFields) {
         stream->ops.seek(handle, 54, 0);
         if (!ReadExact(stream, table, 12))
             return refuse();
@@ -299,7 +315,7 @@ int LoadBmpImage(StreamDescriptor* stream, RasterImage* image)
         return refuse();
 
     if (toIndices) {
-        bool plain = h.compression == BI_RGB;
+        bool plain = h.compression == CompressionRgb;
         if (plain && (int64_t)rawSize < fileBytes)
             return refuse();
         uint8_t* out = (uint8_t*)AllocTrackedZero((size_t)indexBytes, "LoadBmpImage", __LINE__);
@@ -314,7 +330,7 @@ int LoadBmpImage(StreamDescriptor* stream, RasterImage* image)
                     d[x] = x & 1 ? s[x / 2] & 0x0F : s[x / 2] >> 4;
             }
         } else {
-            DecodeRle(raw, rawSize, out, stride, h.width, absHeight, bottomUp, h.compression == BI_RLE4);
+            DecodeRle(raw, rawSize, out, stride, h.width, absHeight, bottomUp, h.compression == CompressionRle4);
         }
         CopyPalette(image, block, h.bitCount == 8 ? 256 : 16);
         image->pixels = out;
@@ -362,8 +378,10 @@ int LoadBmpImage(StreamDescriptor* stream, RasterImage* image)
         return 0;
     }
 
+#ifdef _WIN32 // GDI is Win32; the native build refuses these kinds
     // GDI reads the header block as the BITMAPINFO: keep every size and count
     // it looks at within the block and the pixel buffer.
+    BITMAPINFOHEADER* info = (BITMAPINFOHEADER*)block;
     info->biSize = sizeof(BITMAPINFOHEADER);
     info->biSizeImage = 0;
     uint32_t entries = h.bitCount <= 8 ? 1u << h.bitCount : 0;
@@ -374,4 +392,8 @@ int LoadBmpImage(StreamDescriptor* stream, RasterImage* image)
     FreeTracked(raw);
     FreeTracked(block);
     return result;
+#else
+    (void)colorsUsed;
+    return refuse();
+#endif
 }

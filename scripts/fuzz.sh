@@ -78,6 +78,26 @@ case ${1:-} in
   --seeds)
     build_native
     "$tree/fuzz_seeds" "$inputs/corpus"
+    # Archives: the generated format fixtures, every version, packing and key.
+    mkdir -p "$inputs/corpus/archive_reader"
+    cp "$root"/tests/runtime/file/fixtures/*.ukx "$inputs/corpus/archive_reader/"
+    # Bitmaps: the image tests' fixtures, every encoding and header kind.
+    mkdir -p "$inputs/corpus/bmp_decoder"
+    cp "$root"/tests/image/fixtures/*.bmp "$inputs/corpus/bmp_decoder/"
+    # Tables: files of the demo data, each behind the reader, kind and id
+    # bytes of fuzz/data_tables.cpp.
+    demo=$(mktemp -d)
+    python3 "$root/tools/make_demo_data.py" "$demo" >/dev/null
+    mkdir -p "$inputs/corpus/data_tables"
+    table_seed() { { printf "$2"; cat "$demo/img/$3"; } >"$inputs/corpus/data_tables/$1"; }
+    table_seed player-anime '\000\001\001' chara/player/Player0Anime.csv
+    table_seed boss-anime '\000\003\002' chara/boss/Boss02Anime.csv
+    table_seed block-anime '\001\000\000' block/BlockAnime.csv
+    table_seed slots '\002\000\000' slotsetting/Slot/Slot.csv
+    table_seed block-layout '\003\000\000' block/BlockPosition01.csv
+    table_seed enemy-layout '\004\000\000' chara/enemy/EnemyPosition00.csv
+    table_seed item-layout '\005\000\000' item/ItemPosition00.csv
+    rm -rf "$demo"
     say "seed corpora written to $inputs/corpus"
     ;;
   --list)

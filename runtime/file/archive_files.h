@@ -8,6 +8,7 @@
 #include <stdint.h>
 
 #include "runtime/file/archive_reader.h"
+#include "runtime/file/archive_stream.h"
 #include "runtime/file/stream.h"
 
 enum {
@@ -32,21 +33,6 @@ struct ArchiveTableEntry {
     char path[ARCHIVE_PATH_SIZE];
 };
 
-// A file inside an archive.
-struct ArchiveStream {
-    ArchiveRecord* archive;
-    ArchiveFileEntry entry;
-    unsigned char* data;          // the decompressed entry (null for stored entries)
-    unsigned char* packed;        // the LZ block of a pending asynchronous read
-    int eof;
-    uint32_t position;
-    int async;
-    int pending;                  // 0 none, 1 LZ block read pending, 2 stored read pending
-    uint32_t pendingPosition;     // file position of the pending read
-    unsigned char* pendingDestination;
-    uint32_t pendingBytes;
-    int damaged;                  // an asynchronously read LZ block did not decode
-};
 
 struct ArchiveFileRecord {
     int kind;                     // 1 inside an archive, 0 on disk
@@ -104,13 +90,6 @@ int TerminateArchives();
 ArchiveTableEntry* GetArchiveTableEntry(int index);
 int GetOpenArchiveCount();
 
-int OpenArchiveStream(ArchiveStream* stream, ArchiveRecord* archive, const char* innerPath, int async);
-uint32_t ReadArchiveStream(ArchiveStream* stream, void* buffer, uint32_t bytes);
-int SeekArchiveStream(ArchiveStream* stream, long offset, int origin);
-long TellArchiveStream(ArchiveStream* stream);
-int ArchiveStreamEof(ArchiveStream* stream);
-int PollArchiveStream(ArchiveStream* stream);
-int CloseArchiveStream(ArchiveStream* stream);
 
 ArchiveFindState* FindFirstInArchive(ArchiveRecord* archive, const char* path, FindRecord* record);
 int FindNextInArchiveDir(ArchiveFindState* state, FindRecord* record);

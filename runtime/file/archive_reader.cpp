@@ -2,7 +2,11 @@
 
 #include <string.h>
 
+#ifdef _WIN32
+#include <windows.h>
+
 #include "runtime/file/disk_files.h"
+#endif
 #include "runtime/helpers.h"
 #include "runtime/memory.h"
 
@@ -16,12 +20,9 @@ static uint32_t Read32(const uint8_t* p)
     return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
 }
 
-static FILETIME ReadFileTime(const uint8_t* p)
+static uint64_t Read64(const uint8_t* p)
 {
-    FILETIME t;
-    t.dwLowDateTime = Read32(p);
-    t.dwHighDateTime = Read32(p + 4);
-    return t;
+    return (uint64_t)Read32(p + 4) << 32 | Read32(p);
 }
 
 static bool IsSeparator(char c)
@@ -82,6 +83,7 @@ void XorArchiveData(uint32_t length, void* buffer, uint32_t position, const uint
         p[i] ^= key[i];
 }
 
+#ifdef _WIN32 // archive files are Win32 disk files; the native build opens images only
 int ReadArchiveBytesDecoded(int64_t position, StreamHandle file, void* buffer, uint32_t length,
                             const uint8_t key[ARCHIVE_KEY_SIZE])
 {
@@ -96,6 +98,7 @@ int ReadArchiveBytesDecoded(int64_t position, StreamHandle file, void* buffer, u
     XorArchiveData(length, buffer, at, key);
     return 0;
 }
+#endif
 
 // ---------------------------------------------------------------------------
 // Header and layout
@@ -198,6 +201,7 @@ int OpenArchiveInMemory(ArchiveRecord* record, void* image, uint32_t size, const
     return 0;
 }
 
+#ifdef _WIN32 // archive files are Win32 disk files; the native build opens images only
 // Steps shared by the streamed and the whole-file open: the file, the key,
 // the header and the header block read into a copy of its own.
 static int OpenArchiveFileHeader(ArchiveRecord* record, const char* path, const char* keyString)
@@ -309,15 +313,28 @@ void FinishArchiveLoad(ArchiveRecord* record)
         Sleep(0);
 }
 
+#endif
+
+// A whole-file load pends only on a Win32 disk file.
+static void WaitForArchiveLoad(ArchiveRecord* record)
+{
+#ifdef _WIN32
+    FinishArchiveLoad(record);
+#endif
+}
+
 int CloseArchive(ArchiveRecord* record)
 {
     if (!IsBusy(record))
         return 0;
-    FinishArchiveLoad(record);
+    WaitForArchiveLoad(record);
+#ifdef _WIN32 // only a Win32 disk file is streamed
     if (!record->inMemory) {
         DiskFileClose(record->file);
         FreeTracked(record->headerBlock);
-    } else if (record->callerImage) {
+    } else
+#endif
+    if (record->callerImage) {
         // Give the caller its bytes back as they were.
         XorArchiveData(record->imageSize, record->image, 0, record->key);
     } else {
@@ -339,7 +356,7 @@ void* GetArchiveImage(ArchiveRecord* record)
 {
     // A whole-file load still in flight holds bytes not yet read or not yet
     // unscrambled.
-    FinishArchiveLoad(record);
+    WaitForArchiveLoad(record);
     return record->inMemory ? record->image : nullptr;
 }
 
@@ -355,8 +372,8 @@ int ReadArchiveFileEntry(const ArchiveRecord* r, uint32_t tableOffset, ArchiveFi
     entry->tableOffset = tableOffset;
     entry->nameOffset = Read32(p + ARCHIVE_ENTRY_NAME);
     entry->attributes = Read32(p + ARCHIVE_ENTRY_ATTRIBUTES);
-    entry->creation = ReadFileTime(p + ARCHIVE_ENTRY_CREATION);
-    entry->lastWrite = ReadFileTime(p + ARCHIVE_ENTRY_LAST_WRITE);
+    entry->creation = Read64(p + ARCHIVE_ENTRY_CREATION);
+    entry->lastWrite = Read64(p + ARCHIVE_ENTRY_LAST_WRITE);
     entry->dataOffset = Read32(p + ARCHIVE_ENTRY_DATA);
     entry->dataSize = Read32(p + ARCHIVE_ENTRY_SIZE);
     entry->packedSize = r->fileEntrySize >= ARCHIVE_FILE_ENTRY_SIZE ? Read32(p + ARCHIVE_ENTRY_PACKED)
@@ -550,13 +567,13 @@ static int WalkArchiveDir(ArchiveRecord* r, const char* path, int restore, Archi
 
 int ChangeArchiveDir(ArchiveRecord* record, const char* path, int restore, ArchiveSearchName* last)
 {
-    FinishArchiveLoad(record);
+    WaitForArchiveLoad(record);
     return WalkArchiveDir(record, path, restore, last, nullptr);
 }
 
 int LookupArchiveFileEntry(ArchiveRecord* record, const char* path, ArchiveFileEntry* entry)
 {
-    FinishArchiveLoad(record);
+    WaitForArchiveLoad(record);
     uint32_t saved = record->currentDir;
     ArchiveSearchName name;
     int result = -1;

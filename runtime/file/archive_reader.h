@@ -5,7 +5,6 @@
 // file loaded by the library).
 #pragma once
 
-#include <windows.h>
 #include <stdint.h>
 
 #include "runtime/file/archive_format.h"
@@ -49,8 +48,8 @@ struct ArchiveFileEntry {
     uint32_t tableOffset;         // where the entry lies in the file table
     uint32_t nameOffset;
     uint32_t attributes;
-    FILETIME creation;
-    FILETIME lastWrite;
+    uint64_t creation;            // stored file times: 100 ns units since 1601
+    uint64_t lastWrite;
     uint32_t dataOffset;          // file: from the data area; directory: into the directory table
     uint32_t dataSize;
     uint32_t packedSize;          // LZ block size, ARCHIVE_STORED when stored
@@ -72,6 +71,9 @@ struct ArchiveSearchName {
 void MakeArchiveKey(const char* keyString, uint8_t key[ARCHIVE_KEY_SIZE]);
 // XORs each byte with the key byte at its file position modulo 12.
 void XorArchiveData(uint32_t length, void* buffer, uint32_t position, const uint8_t key[ARCHIVE_KEY_SIZE]);
+// The streamed and whole-file opens read through Win32 disk files; the native
+// build opens caller images only.
+#ifdef _WIN32
 // Reads length bytes as one item from the archive's disk file at its current
 // position, waits until the read is done and unscrambles them as lying at
 // `position` (-1: the position before the read). 0, or -1 when the file does
@@ -79,7 +81,6 @@ void XorArchiveData(uint32_t length, void* buffer, uint32_t position, const uint
 int ReadArchiveBytesDecoded(int64_t position, StreamHandle file, void* buffer, uint32_t length,
                             const uint8_t key[ARCHIVE_KEY_SIZE]);
 
-int OpenArchiveInMemory(ArchiveRecord* record, void* image, uint32_t size, const char* keyString);
 int OpenArchiveFileStreamed(ArchiveRecord* record, const char* path, const char* keyString);
 int OpenArchiveFileToMemory(ArchiveRecord* record, const char* path, const char* keyString, int async);
 // 1 when no whole-file load is pending (finishing one whose read is done), 0
@@ -87,6 +88,8 @@ int OpenArchiveFileToMemory(ArchiveRecord* record, const char* path, const char*
 int PollArchiveLoad(ArchiveRecord* record);
 // Waits for a pending whole-file load.
 void FinishArchiveLoad(ArchiveRecord* record);
+#endif
+int OpenArchiveInMemory(ArchiveRecord* record, void* image, uint32_t size, const char* keyString);
 int CloseArchive(ArchiveRecord* record);
 int CloseArchiveRecord(ArchiveRecord* record);
 void ClearArchiveRecord(ArchiveRecord* record);

@@ -1,11 +1,12 @@
 #include "runtime/file/stream.h"
 
-#include <windows.h>
 #include <string.h>
+
+#ifdef _WIN32 // the archive and disk sets are Win32 files; the native build has neither
+#include <windows.h>
 
 #include "runtime/file/archive_files.h"
 #include "runtime/file/disk_files.h"
-#include "runtime/memory.h"
 #include "runtime/system_state.h"
 
 static constexpr StreamFunctionTable archiveSet = {
@@ -21,18 +22,28 @@ static constexpr StreamFunctionTable diskSet = {
 };
 
 StreamFunctionTable StreamFunctions = archiveSet;
+#else
+// Empty until a caller installs a table.
+StreamFunctionTable StreamFunctions;
+#endif
 
 int SetStreamFunctions(const StreamFunctionTable* table)
 {
     if (table)
         StreamFunctions = *table;
     else
+#ifdef _WIN32
         StreamFunctions = SystemState.settings.archivesOff ? diskSet : archiveSet;
+#else
+        return -1;
+#endif
     return 0;
 }
 
+#ifdef _WIN32
 const StreamFunctionTable* GetArchiveStreamFunctionSet() { return &archiveSet; }
 const StreamFunctionTable* GetDiskStreamFunctionSet() { return &diskSet; }
+#endif
 
 // ---------------------------------------------------------------------------
 // Entry points over the table
@@ -55,12 +66,7 @@ static const StreamDescriptorFunctions fileFunctions = {
     FileStreamTell, FileStreamSeek, FileStreamRead, FileStreamEof, FileStreamIdle, FileStreamClose,
 };
 
-static const StreamDescriptorFunctions memoryFunctions = {
-    MemStreamTell, MemStreamSeek, MemStreamRead, MemStreamEof, MemStreamIdle, CloseMemoryStream,
-};
-
 const StreamDescriptorFunctions* GetFileStreamFunctions() { return &fileFunctions; }
-const StreamDescriptorFunctions* GetMemoryStreamFunctions() { return &memoryFunctions; }
 
 StreamHandle OpenFileStream(const char* path, int async)
 {
@@ -73,85 +79,10 @@ int ReadStreamByte(StreamHandle handle)
         return -1;
     signed char c = 0;
     size_t n = FileStreamRead(&c, 1, 1, handle);
-    while (FileStreamIdle(handle) == 0)
+    while (FileStreamIdle(handle) == 0) {
+#ifdef _WIN32 // only Win32 files pend
         Sleep(0);
+#endif
+    }
     return n == 0 ? -1 : c;
 }
-
-// ---------------------------------------------------------------------------
-// Memory streams
-
-StreamHandle OpenMemoryStream(const void* data, int size)
-{
-    MemoryStream* m = (MemoryStream*)AllocTracked(sizeof(MemoryStream), "MemoryStream", 0);
-    if (!m)
-        return 0;
-    m->data = (const unsigned char*)data;
-    m->size = size < 0 ? 0 : size;
-    m->position = 0;
-    m->eof = 0;
-    return (StreamHandle)m;
-}
-
-int CloseMemoryStream(StreamHandle stream)
-{
-    FreeTracked((void*)stream);
-    return 0;
-}
-
-long MemStreamTell(StreamHandle stream)
-{
-    return ((MemoryStream*)stream)->position;
-}
-
-int MemStreamSeek(StreamHandle stream, long offset, int origin)
-{
-    MemoryStream* m = (MemoryStream*)stream;
-    long long position = offset;
-    if (origin == 1)
-        position += m->position;
-    else if (origin == 2)
-        position += m->size;
-    if (position < 0)
-        position = 0;
-    if (position > m->size)
-        position = m->size;
-    m->position = (int)position;
-    m->eof = 0;
-    return 0;
-}
-
-size_t MemStreamRead(void* buffer, size_t itemSize, size_t itemCount, StreamHandle stream)
-{
-    MemoryStream* m = (MemoryStream*)stream;
-    if (m->position >= m->size) {
-        m->eof = 1;
-        return 0;
-    }
-    if (itemCount == 0 || itemSize == 0)
-        return 0;
-    size_t remaining = (size_t)(m->size - m->position);
-    size_t items, bytes;
-    if (itemCount <= remaining / itemSize) {
-        items = itemCount;
-        bytes = itemSize * itemCount;
-    } else if (remaining >= itemSize) {
-        items = remaining / itemSize;
-        bytes = items * itemSize;
-    } else {
-        // Not one whole item left: the remaining bytes count as one.
-        items = 1;
-        bytes = remaining;
-    }
-    memcpy(buffer, m->data + m->position, bytes);
-    m->position += (int)bytes;
-    m->eof = 0;
-    return items;
-}
-
-int MemStreamEof(StreamHandle stream)
-{
-    return ((MemoryStream*)stream)->eof ? -1 : 0;
-}
-
-int MemStreamIdle(StreamHandle) { return 1; }

@@ -66,11 +66,6 @@ std::vector<FixtureEntry> FixtureEntries()
     };
 }
 
-uint64_t Time(const FILETIME& t)
-{
-    return (uint64_t)t.dwHighDateTime << 32 | t.dwLowDateTime;
-}
-
 bool ReadWhole(ArchiveRecord* record, const char* path, std::vector<uint8_t>& out)
 {
     ArchiveStream s;
@@ -140,8 +135,8 @@ TEST(ArchiveFixtures, EveryVersionPackingAndKeyReads)
                             continue;
                         }
                         ASSERT_EQ(0, LookupArchiveFileEntry(&record, e.path, &entry)) << e.path;
-                        EXPECT_EQ(e.creation, Time(entry.creation)) << e.path;
-                        EXPECT_EQ(e.lastWrite, Time(entry.lastWrite)) << e.path;
+                        EXPECT_EQ(e.creation, entry.creation) << e.path;
+                        EXPECT_EQ(e.lastWrite, entry.lastWrite) << e.path;
                         EXPECT_EQ(lz && e.compressed, !ArchiveEntryStored(&record, &entry)) << e.path;
                         std::vector<uint8_t> out;
                         ASSERT_TRUE(ReadWhole(&record, e.path, out)) << e.path;

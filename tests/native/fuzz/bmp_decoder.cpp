@@ -1,0 +1,39 @@
+// The BMP decoder, reading through a memory stream. The input is a whole
+// file. The kinds that GDI draws are refused natively (that path is Win32).
+//
+// A picture that decodes has a pitch that holds its rows, and every byte of
+// them is read; a refusal leaves the image empty.
+#include <string.h>
+
+#include "image/image_decoders.h"
+#include "tests/native/fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    TrackedMemoryScope scope;
+    if (size > 0x7FFFFFFF)
+        return 0;
+    StreamDescriptor stream;
+    stream.ops = *GetMemoryStreamFunctions();
+    stream.handle = OpenMemoryStream(data, (int)size);
+    FUZZ_CHECK(stream.handle != 0);
+    RasterImage image;
+    memset(&image, 0, sizeof image);
+    if (LoadBmpImage(&stream, &image) == 0) {
+        FUZZ_CHECK(image.pixels && image.width > 0 && image.height > 0);
+        int bytesPerPixel = image.format.bytesPerPixel;
+        FUZZ_CHECK(bytesPerPixel >= 1 && bytesPerPixel <= 4);
+        FUZZ_CHECK((int64_t)image.pitch >= (int64_t)image.width * bytesPerPixel);
+        const uint8_t* pixels = (const uint8_t*)image.pixels;
+        unsigned sum = 0;
+        for (int y = 0; y < image.height; y++)
+            for (int x = 0; x < image.width * bytesPerPixel; x++)
+                sum += pixels[(size_t)y * image.pitch + x];
+        (void)sum;
+        FreeRasterImage(&image);
+    } else {
+        FUZZ_CHECK(image.pixels == nullptr);
+    }
+    stream.ops.close(stream.handle);
+    return 0;
+}
