@@ -16,14 +16,7 @@ std::string FixturePath(const char* name)
 std::vector<uint8_t> ReadFixture(const char* name)
 {
     std::vector<uint8_t> data;
-    FILE* f = fopen(FixturePath(name).c_str(), "rb");
-    EXPECT_NE(nullptr, f) << FixturePath(name);
-    if (!f)
-        return data;
-    int c;
-    while ((c = fgetc(f)) != EOF)
-        data.push_back((uint8_t)c);
-    fclose(f);
+    EXPECT_TRUE(ReadWholeFile(FixturePath(name), &data)) << FixturePath(name);
     return data;
 }
 

@@ -72,6 +72,19 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size)
     return fclose(f) == 0 && ok;
 }
 
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* data)
+{
+    data->clear();
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    int c;
+    while ((c = fgetc(f)) != EOF)
+        data->push_back((uint8_t)c);
+    fclose(f);
+    return true;
+}
+
 int countedMessages;
 static WNDPROC countedWindowProc;
 

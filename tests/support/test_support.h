@@ -2,8 +2,10 @@
 #pragma once
 
 #include <windows.h>
+#include <stdint.h>
 
 #include <string>
+#include <vector>
 
 // Arguments left on the command line after GoogleTest took its own.
 int TestArgCount();
@@ -20,6 +22,8 @@ std::string MakeNestedDir(const std::string& parent, size_t length);
 
 // Writes a whole file; true on success.
 bool WriteWholeFile(const std::string& path, const void* data, size_t size);
+// Reads a whole file into data; false when it cannot be opened.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* data);
 
 // A message the library's window procedure does not handle, and how often a
 // window counted with CountMessagesOf has received it since the count was

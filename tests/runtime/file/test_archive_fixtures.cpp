@@ -25,13 +25,7 @@ std::string FixturePath(const std::string& name)
 std::vector<uint8_t> ReadFixture(const std::string& name)
 {
     std::vector<uint8_t> data;
-    FILE* f = fopen(FixturePath(name).c_str(), "rb");
-    if (!f)
-        return data;
-    int c;
-    while ((c = fgetc(f)) != EOF)
-        data.push_back((uint8_t)c);
-    fclose(f);
+    ReadWholeFile(FixturePath(name), &data);
     return data;
 }
 
