@@ -122,6 +122,16 @@ std::vector<PackFile> SampleFiles()
 enum KeyKind { NoKey, ShortKey, LongKey, SecondKey };
 enum OpenKind { InMemory, Streamed, WholeFile, WholeFileAsync };
 
+// Opens an archive the given way: `image` (a copy of the file's bytes) in
+// memory, or the file at `path`.
+int OpenArchiveAs(OpenKind kind, ArchiveRecord* record, std::vector<uint8_t>& image, const std::string& path,
+                  const char* key)
+{
+    return kind == InMemory   ? OpenArchiveInMemory(record, image.data(), (uint32_t)image.size(), key)
+           : kind == Streamed ? OpenArchiveFileStreamed(record, path.c_str(), key)
+                              : OpenArchiveFileToMemory(record, path.c_str(), key, kind == WholeFileAsync);
+}
+
 struct Variant {
     int version;
     PackCompression compression;
@@ -168,9 +178,7 @@ TEST_P(ArchiveVariants, OpenEveryWayAndReadBack)
         ArchiveRecord record;
         ClearArchiveRecord(&record);
         std::vector<uint8_t> image = archive;
-        int opened = kind == InMemory    ? OpenArchiveInMemory(&record, image.data(), (uint32_t)image.size(), readerKey)
-                     : kind == Streamed  ? OpenArchiveFileStreamed(&record, path.c_str(), readerKey)
-                                         : OpenArchiveFileToMemory(&record, path.c_str(), readerKey, kind == WholeFileAsync);
+        int opened = OpenArchiveAs(kind, &record, image, path, readerKey);
         ASSERT_EQ(0, opened);
         EXPECT_EQ((uint16_t)version, record.header.version);
         EXPECT_EQ(version == 4 ? 1 : 0, record.charSet);
@@ -417,9 +425,7 @@ Outcome TryArchive(const std::vector<uint8_t>& bytes, const std::string& path, b
         std::vector<uint8_t> image = bytes;
         ArchiveRecord record;
         ClearArchiveRecord(&record);
-        int opened = mode == 0   ? OpenArchiveInMemory(&record, image.data(), (uint32_t)image.size(), "KOWR")
-                     : mode == 1 ? OpenArchiveFileStreamed(&record, path.c_str(), "KOWR")
-                                 : OpenArchiveFileToMemory(&record, path.c_str(), "KOWR", 0);
+        int opened = OpenArchiveAs((OpenKind)mode, &record, image, path, "KOWR");
         if (opened != 0) {
             EXPECT_EQ(nullptr, record.image);
             EXPECT_EQ(0u, record.file);
@@ -534,9 +540,7 @@ TEST_F(DamagedArchives, EntryTooLargeToHold)
         std::vector<uint8_t> image = bytes;
         ArchiveRecord record;
         ClearArchiveRecord(&record);
-        int opened = mode == 0   ? OpenArchiveInMemory(&record, image.data(), (uint32_t)image.size(), "KOWR")
-                     : mode == 1 ? OpenArchiveFileStreamed(&record, path.c_str(), "KOWR")
-                                 : OpenArchiveFileToMemory(&record, path.c_str(), "KOWR", 0);
+        int opened = OpenArchiveAs((OpenKind)mode, &record, image, path, "KOWR");
         ASSERT_EQ(0, opened) << mode;
         for (int async = 0; async <= 1; async++) {
             ArchiveStream s;
