@@ -3,6 +3,8 @@
 #include "graphics/draw_target.h"
 
 ScreenSettings Screen;
+DeviceObjectSet DeviceObjects;
+DeviceFormatSet DeviceFormatTable;
 
 // Stand-ins until the Direct3D device and the software screens exist: the
 // screen size and depth are fixed as start-up would fix them.
@@ -39,3 +41,20 @@ void* GetDirectDrawObject() { return nullptr; }
 
 int HasDirect3DDevice() { return 0; }
 int PresentDeviceOnce() { return 0; }
+
+void BeginSceneIfNeeded()
+{
+    if (!DeviceObjects.d3d || !DeviceObjects.device || DeviceObjects.inScene)
+        return;
+    DeviceObjects.device->BeginScene();
+    DeviceObjects.inScene = 1;
+    DeviceObjects.sceneCounters[0] = DeviceObjects.sceneCounters[1] = DeviceObjects.sceneCounters[2] = 0;
+}
+
+void EndSceneIfNeeded()
+{
+    if (!DeviceObjects.d3d || !DeviceObjects.device || !DeviceObjects.inScene)
+        return;
+    DeviceObjects.device->EndScene();
+    DeviceObjects.inScene = 0;
+}

@@ -1,6 +1,11 @@
 // Graphics start-up and shut-down, the screen settings and the device objects.
 #pragma once
 
+#include <windows.h>
+#include <d3d9.h>
+
+struct IDirectDraw7;
+
 struct ScreenSettings {
     int width, height;       // 0 = unset (640 x 480)
     int depth;               // 16 or 32; 0 = unset (16)
@@ -12,6 +17,62 @@ struct ScreenSettings {
 };
 
 extern ScreenSettings Screen;
+
+// The Direct3D objects; each null when absent.
+struct DeviceObjectSet {
+    HMODULE d3d9Module;
+    IDirectDraw7* directDraw;
+    IDirect3D9* d3d;                   // also set when the Ex object was made
+    IDirect3D9Ex* d3dEx;
+    IDirect3DDevice9* device;          // also set when the Ex device was made
+    IDirect3DDevice9Ex* deviceEx;
+    IDirect3DSwapChain9* swapChain;
+    IDirect3DSurface9* backBuffer;
+    IDirect3DSurface9* subBackBuffer;  // full screen only
+    IDirect3DSurface9* depthStencil;
+    int depthWidth, depthHeight;       // powers of two
+    IDirect3DVolumeTexture9* brightnessVolume;
+    int inScene;                       // between BeginScene and EndScene
+    int sceneCounters[3];              // zeroed by each BeginScene
+    D3DCAPS9 caps;
+    // Capability flags derived at creation.
+    int blendOpSupported;              // D3DPMISCCAPS_BLENDOP
+    int tempArgSupported;              // D3DPMISCCAPS_TSSARGTEMP
+    int hardwareShaders;               // created with mixed vertex processing
+    int vertexShader20, pixelShader20;
+    int maxTextureSide;
+};
+
+extern DeviceObjectSet DeviceObjects;
+
+// Texture format kinds: indices of DeviceFormatTable.formats.
+enum {
+    FORMAT_16 = 0,
+    FORMAT_32 = 1,
+    FORMAT_ALPHA_16 = 2,
+    FORMAT_ALPHA_32 = 3,
+    FORMAT_ALPHA_TEST_16 = 4,
+    FORMAT_ALPHA_TEST_32 = 5,
+    FORMAT_DXT1 = 6,
+    FORMAT_DXT2 = 7,
+    FORMAT_DXT3 = 8,
+    FORMAT_DXT4 = 9,
+    FORMAT_DXT5 = 10,
+    FORMAT_TARGET_16 = 11,
+    FORMAT_TARGET_32 = 12,
+    FORMAT_TARGET_ALPHA_32 = 13,
+    FORMAT_TARGET_SCREEN = 14,
+    FORMAT_ALPHA_TEST_SCREEN = 15,
+    FORMAT_DEPTH = 16,
+    FORMAT_KIND_COUNT = 17
+};
+
+struct DeviceFormatSet {
+    D3DFORMAT backBuffer;
+    D3DFORMAT formats[FORMAT_KIND_COUNT];
+};
+
+extern DeviceFormatSet DeviceFormatTable;
 
 int InitGraphics();
 int TerminateGraphics();
@@ -25,3 +86,8 @@ int HasDirect3DDevice();
 // Ends an open scene and presents the whole back buffer once; 0, or -1 when
 // the present failed (the window procedure's activation test).
 int PresentDeviceOnce();
+
+// Draws open the scene lazily; everything that hands the back buffer to
+// another operation closes it.
+void BeginSceneIfNeeded();
+void EndSceneIfNeeded();
