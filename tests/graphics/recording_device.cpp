@@ -181,6 +181,7 @@ HRESULT STDMETHODCALLTYPE RecordingDevice::SetPixelShaderConstantF(UINT first, c
 
 #include "graphics/blend_modes.h"
 #include "graphics/device.h"
+#include "graphics/draw_state.h"
 #include "graphics/pipeline_inputs.h"
 #include "graphics/state_cache.h"
 #include "graphics/vertex_batch.h"
@@ -191,8 +192,18 @@ static char direct3DStandIn;
 
 void InstallRecordingDevice(RecordingDevice* device, int blendOp)
 {
-    static const PipelineInputSet defaults = PipelineInputs;
-    PipelineInputs = defaults;
+    // The draw settings that the reset of the graphics state gives.
+    Draw = DrawState{};
+    Draw.target = -2;
+    SetRect(&Draw.area, 0, 0, 640, 480);
+    Draw.depth2D = Draw.depth3D = DepthSet{0, 0, D3DCMP_LESSEQUAL, 0};
+    Draw.fillMode = D3DFILL_SOLID;
+    for (int k = 0; k < TEXTURE_STAGE_COUNT; k++)
+        Draw.addressU[k] = Draw.addressV[k] = Draw.addressW[k] = D3DTADDRESS_CLAMP;
+    Draw.vertexDepth2D = 0.2f;
+    Draw.maxAnisotropy = 1;
+    Draw.blendGraph = -1;
+    Draw.brightness = 0xFFFFFF;
     DeviceObjects = DeviceObjectSet{};
     DeviceObjects.device = device;
     DeviceObjects.d3d = reinterpret_cast<IDirect3D9*>(&direct3DStandIn);

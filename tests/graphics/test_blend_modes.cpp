@@ -4,6 +4,8 @@
 
 #include "graphics/blend_modes.h"
 #include "graphics/device.h"
+#include "graphics/draw_state.h"
+#include "graphics/graph_record.h"
 #include "graphics/pipeline_inputs.h"
 #include "graphics/state_cache.h"
 #include "graphics/vertex_batch.h"
@@ -131,17 +133,17 @@ IDirect3DBaseTexture9* FakeTexture(int n)
     return reinterpret_cast<IDirect3DBaseTexture9*>(&textures[n]);
 }
 
-// A graph's format descriptor: byte 1 alpha channel, byte 7 one-bit alpha.
+// A texture graph's format descriptor with its transparency bytes.
 struct Descriptor {
-    unsigned char bytes[11] = {};
+    GraphFormatDesc desc = {};
     Descriptor(int alpha, int alphaTest)
     {
-        bytes[0] = 1;
-        bytes[1] = (unsigned char)alpha;
-        bytes[7] = (unsigned char)alphaTest;
-        bytes[8] = 32;
+        desc.texture = 1;
+        desc.alpha = (uint8_t)alpha;
+        desc.alphaTest = (uint8_t)alphaTest;
+        desc.colorDepth = 32;
     }
-    const GraphFormatDesc* get() const { return reinterpret_cast<const GraphFormatDesc*>(bytes); }
+    const GraphFormatDesc* get() const { return &desc; }
 };
 
 class BlendStatesTest : public testing::Test {
@@ -205,7 +207,7 @@ TEST_F(BlendStatesTest, EachModeSetsItsBlendFactorsAndOperation)
             Row x = table[mode];
             if (mode == 3 && blendOp)
                 x = {2, 5, 3, 1};   // a true subtraction
-            PipelineInputs.blendMode = mode;
+            Draw.blendMode = mode;
             for (int textured = 0; textured < 2; textured++) {
                 Descriptor plain(0, 0);
                 SetDrawBlendStates(textured ? plain.get() : nullptr, textured ? FakeTexture(0) : nullptr, 1);
@@ -250,8 +252,8 @@ TEST_F(BlendStatesTest, DrawsSelectTheirStageProgram)
     };
     for (const Case& c : cases) {
         Start();
-        PipelineInputs.blendMode = c.mode;
-        PipelineInputs.brightness = c.brightness;
+        Draw.blendMode = c.mode;
+        Draw.brightness = c.brightness;
         Descriptor d(c.alpha, c.alphaTest);
         SetDrawBlendStates(d.get(), FakeTexture(1), c.flags);
         std::string what = "mode " + std::to_string(c.mode) + " flags " + std::to_string(c.flags);
@@ -272,7 +274,7 @@ TEST_F(BlendStatesTest, AlphaChannelGraphBlendsEvenInModeZero)
     Descriptor alpha(1, 0);
     for (int filter : {0, 1}) {
         Start();
-        PipelineInputs.filterMode = filter;
+        Draw.filterMode = filter;
         SetDrawBlendStates(alpha.get(), FakeTexture(0), 1);
         EXPECT_EQ(DeviceStateCache.alphaKind, 1) << filter;
         EXPECT_EQ(Stage(0, D3DTSS_ALPHAOP), (DWORD)S1) << filter;
@@ -294,7 +296,7 @@ TEST_F(BlendStatesTest, TransparentColourTestsAlphaUnlessFilteredLinearly)
     EXPECT_EQ(Effective(D3DRS_ALPHAREF), 16u);
     EXPECT_EQ(Effective(D3DRS_ALPHABLENDENABLE), 0u);
 
-    PipelineInputs.filterMode = 1;
+    Draw.filterMode = 1;
     SetDrawBlendStates(keyed.get(), FakeTexture(0), 1);
     EXPECT_EQ(DeviceStateCache.alphaKind, 1);
     EXPECT_EQ(DeviceStateCache.transKind, 0);
@@ -316,7 +318,7 @@ TEST_F(BlendStatesTest, BrightnessDecidesTheModulateFlag)
         {0xFFFFFE, 0, 1}, {0xFFFFFF, 0, 0}, {0xFFFFFF, 0x20, 1}, {0x000000, 0, 1},
     };
     for (const Case& c : cases) {
-        PipelineInputs.brightness = c.brightness;
+        Draw.brightness = c.brightness;
         SetDrawBlendStates(nullptr, FakeTexture(0), c.flags);
         EXPECT_EQ(DeviceStateCache.modulate, c.modulate) << c.brightness;
         EXPECT_EQ(Stage(0, D3DTSS_COLOROP), (DWORD)(c.modulate ? MOD : S1)) << c.brightness;
@@ -348,9 +350,9 @@ TEST_F(BlendStatesTest, AModeOutsideTheTableIsRefused)
 {
     EXPECT_EQ(CacheDrawBlendState(13, 0, 0), -1);
     EXPECT_EQ(CacheDrawBlendState(-1, 0, 0), -1);
-    PipelineInputs.blendMode = 1;
+    Draw.blendMode = 1;
     SetDrawBlendStates(nullptr, nullptr, 0);
-    PipelineInputs.blendMode = 1000;
+    Draw.blendMode = 1000;
     SetDrawBlendStates(nullptr, FakeTexture(0), 0);
     EXPECT_EQ(DeviceStateCache.blendMode, 1);
     EXPECT_EQ(Effective(D3DRS_DESTBLEND), (DWORD)D3DBLEND_INVSRCALPHA);
@@ -418,16 +420,16 @@ TEST_F(BlendStatesTest, PerDrawStatesFollowTheFlags)
     EXPECT_EQ(Effective(D3DRS_SHADEMODE), (DWORD)D3DSHADE_FLAT);
     EXPECT_EQ(Effective(D3DRS_SPECULARENABLE), 0u);
 
-    PipelineInputs.depth3D[0] = 1;
-    PipelineInputs.depth3D[2] = D3DCMP_LESS;
+    Draw.depth3D.zEnable = 1;
+    Draw.depth3D.zFunc = D3DCMP_LESS;
     SetDrawBlendStates(nullptr, nullptr, 0x800);
     EXPECT_EQ(Effective(D3DRS_ZENABLE), (DWORD)TRUE);
     EXPECT_EQ(Effective(D3DRS_ZFUNC), (DWORD)D3DCMP_LESS);
     SetDrawBlendStates(nullptr, nullptr, 0);
     EXPECT_EQ(Effective(D3DRS_ZENABLE), (DWORD)FALSE);
 
-    PipelineInputs.filterMode = 1;
-    PipelineInputs.cullMode = 2;
+    Draw.filterMode = 1;
+    Draw.cullMode = 2;
     SetDrawBlendStates(nullptr, nullptr, 0);
     EXPECT_EQ(Effective(D3DRS_CULLMODE), (DWORD)D3DCULL_CW);
     DWORD mag;
@@ -435,7 +437,7 @@ TEST_F(BlendStatesTest, PerDrawStatesFollowTheFlags)
     EXPECT_EQ(mag, (DWORD)D3DTEXF_LINEAR);
 
     // Stage address modes from the draw state with 0x1000, else clamped.
-    PipelineInputs.address[0][1] = D3DTADDRESS_WRAP;
+    Draw.addressU[1] = D3DTADDRESS_WRAP;
     SetDrawBlendStates(nullptr, nullptr, 0x1000);
     EXPECT_EQ(DeviceStateCache.stages[1].addressU, D3DTADDRESS_WRAP);
     SetDrawBlendStates(nullptr, nullptr, 0);

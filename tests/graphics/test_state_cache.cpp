@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "graphics/device.h"
+#include "graphics/draw_state.h"
 #include "graphics/pipeline_inputs.h"
 #include "graphics/state_cache.h"
 #include "graphics/vertex_batch.h"
@@ -274,8 +275,8 @@ TEST_F(StateCacheTest, TexCoordTransformFlagsFollowTheEnable)
 
 TEST_F(StateCacheTest, DefaultsSendTheListedStates)
 {
-    PipelineInputs.address[1][5] = 0;                  // unset: becomes clamp
-    PipelineInputs.address[0][6] = D3DTADDRESS_WRAP;
+    Draw.addressV[5] = 0;                  // unset: becomes clamp
+    Draw.addressU[6] = D3DTADDRESS_WRAP;
     SetDefaultRenderStates();
 
     struct Expected { D3DRENDERSTATETYPE state; DWORD value; } direct[] = {
@@ -299,7 +300,7 @@ TEST_F(StateCacheTest, DefaultsSendTheListedStates)
         EXPECT_EQ(EffectiveSampler(stage, D3DSAMP_MINFILTER), (DWORD)D3DTEXF_POINT) << stage;
         EXPECT_EQ(EffectiveSampler(stage, D3DSAMP_MIPFILTER), (DWORD)D3DTEXF_NONE) << stage;
     }
-    EXPECT_EQ(PipelineInputs.address[1][5], D3DTADDRESS_CLAMP);
+    EXPECT_EQ(Draw.addressV[5], D3DTADDRESS_CLAMP);
 
     // The 2D states: no depth test, the whole screen, a scene open, and the
     // starting point queued.
@@ -328,7 +329,7 @@ TEST_F(StateCacheTest, DefaultsKeepAnisotropicFilteringOffTheMipFilter)
 {
     // A device re-created with anisotropic filtering in the cache.
     DeviceStateCache.filterMode = 2;
-    PipelineInputs.filterMode = 2;
+    Draw.filterMode = 2;
     SetDefaultRenderStates();
     for (DWORD stage = 0; stage < 8; stage++) {
         EXPECT_EQ(EffectiveSampler(stage, D3DSAMP_MAGFILTER), (DWORD)D3DTEXF_LINEAR) << stage;
@@ -349,7 +350,7 @@ TEST_F(StateCacheTest, ReapplySendsEveryCachedStateAgain)
     SetZFunc(D3DCMP_ALWAYS);
     SetTextureFilter(1);
     SetTextureAddress(3, D3DTADDRESS_MIRROR);
-    PipelineInputs.drawArea = RECT{10, 20, 300, 200};
+    Draw.area = RECT{10, 20, 300, 200};
     QueueTriangle();
     device.Forget();
 
