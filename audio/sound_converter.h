@@ -111,6 +111,8 @@ int OpenMp3AcmConverter(SoundConverter* converter);
 int ConvertAcmBlock(SoundConverter* converter);
 int SeekAcmConverter(SoundConverter* converter, int sample);
 int CloseAcmConverter(SoundConverter* converter);
+// Opens a stream from the ACM source format to the output format; 0 or -1.
+int OpenConverterAcmStream(SoundConverter* converter, HACMSTREAM* stream);
 
 // Ogg Vorbis.
 int OpenOggSound(SoundConverter* converter);
