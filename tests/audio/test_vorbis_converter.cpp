@@ -1,0 +1,1 @@
+#include "tests/audio/sound_fixtures.h"
