@@ -97,8 +97,9 @@ int WalkMp3Frames(SoundConverter* c, int64_t fileSize, Mp3Walk* walk)
             if (s->ops.read(b + 1, 1, 1, s->handle) != 1)
                 break;
             pos++;
+            // A header cut off by the end of the file is no frame.
             if ((b[1] & 0xF0) == 0xF0) {
-                synced = 1;
+                synced = s->ops.read(b + 2, 1, 2, s->handle) == 2;
                 break;
             }
         }
@@ -107,8 +108,6 @@ int WalkMp3Frames(SoundConverter* c, int64_t fileSize, Mp3Walk* walk)
             break;
         }
         int64_t frameStart = pos - 2;
-        if (s->ops.read(b + 2, 1, 2, s->handle) != 2)
-            return -1;
         MpegFrameHeader h;
         // Free-format frames carry no length to walk by.
         if (ParseMpegAudioHeader(b, &h) < 0 || h.frameLength == 0 || h.bitrate == 0)
