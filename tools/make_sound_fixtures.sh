@@ -16,19 +16,23 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
 # Stereo 44.1 kHz, 0.5 s: two tones, one per channel.
-sox -n -r 44100 -c 2 -b 16 -e signed "$tmp/stereo.wav" synth 0.5 sine 440 sine 660 gain -6
+sox -R -D -n -r 44100 -c 2 -b 16 -e signed "$tmp/stereo.wav" synth 0.5 sine 440 sine 660 gain -6
 # Mono 22.05 kHz, 0.25 s, for the compressed WAVE formats.
-sox -n -r 22050 -c 1 -b 16 -e signed "$tmp/mono.wav" synth 0.25 sine 523 gain -6
+sox -R -D -n -r 22050 -c 1 -b 16 -e signed "$tmp/mono.wav" synth 0.25 sine 523 gain -6
 
 # WAVE through ACM: IMA ADPCM and mu-law, with what sox decodes them to.
-sox "$tmp/mono.wav" -e ima-adpcm "$out/ima_adpcm.wav"
-sox "$out/ima_adpcm.wav" -t raw -e signed -b 16 "$out/ima_adpcm.raw"
-sox "$tmp/mono.wav" -e u-law "$out/mulaw.wav"
-sox "$out/mulaw.wav" -t raw -e signed -b 16 "$out/mulaw.raw"
+sox -R -D "$tmp/mono.wav" -e ima-adpcm "$out/ima_adpcm.wav"
+sox -R -D "$out/ima_adpcm.wav" -t raw -e signed -b 16 "$out/ima_adpcm.raw"
+sox -R -D "$tmp/mono.wav" -e u-law "$out/mulaw.wav"
+sox -R -D "$out/mulaw.wav" -t raw -e signed -b 16 "$out/mulaw.raw"
 
 # Ogg Vorbis and its reference decode.
 oggenc -Q -q 0 --serial 1 -o "$out/stereo.ogg" "$tmp/stereo.wav"
 oggdec -Q -R -e 0 -b 16 -s 1 -o "$out/stereo_ogg.raw" "$out/stereo.ogg"
+# Mono noise, 2 s at 22.05 kHz: enough data for several audio pages, so that one
+# in the middle can be damaged while the others still decode.
+sox -R -D -n -r 22050 -c 1 -b 16 -e signed "$tmp/noise.wav" synth 2 pinknoise gain -6
+oggenc -Q -q 6 --serial 2 -o "$out/noise.ogg" "$tmp/noise.wav"
 
 # MP3 without the encoder's info frame, so that every frame holds audio:
 # MPEG-1 Layer III stereo 44.1 kHz, MPEG-2 Layer III mono 22.05 kHz, and the

@@ -1,5 +1,6 @@
 // MP3 through the platform's ACM codec: frame headers, the frame walk with
 // its tags, decoding and seeking, and damaged or hostile files.
+#include <stdlib.h>
 #include <string.h>
 
 #include "runtime/memory.h"
