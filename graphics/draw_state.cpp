@@ -7,6 +7,7 @@
 #include "graphics/state_cache.h"
 #include "graphics/transform3d.h"
 #include "image/color_format.h"
+#include "image/soft_blend_tables.h"
 #include "runtime/message_pump.h"
 #include "runtime/window_state.h"
 
@@ -92,8 +93,10 @@ int SetTransitionGraph(int graph, int border, int size)
         WaitWhileInactive();
     Draw.blendBorderParam = Clamp255(border);
     Draw.blendBorderSize = Clamp255(size);
-    if (!Screen.hardware)
+    if (!Screen.hardware) {
+        BuildSoftFadeTable(Draw.blendBorderParam, Draw.blendBorderSize);
         return 0;
+    }
     if (!DeviceObjects.device)
         return -1;
     if (!record) {

@@ -8,6 +8,7 @@
 #include "graphics/graph_handles.h"
 #include "graphics/state_cache.h"
 #include "graphics/transform3d.h"
+#include "image/soft_blend_tables.h"
 #include "test_device.h"
 
 namespace {
@@ -162,6 +163,11 @@ TEST_F(DrawStateTest, TransitionGraphRefusesBadHandlesAndStoresClampedBorders)
     EXPECT_EQ(graph, Draw.blendGraph);
     EXPECT_EQ(255, Draw.blendBorderParam);
     EXPECT_EQ(0, Draw.blendBorderSize);
+    // The software ramp follows: level 255 with a hard edge passes only 255.
+    EXPECT_EQ(0, BlendGraphRamp[254]);
+    EXPECT_EQ(1, BlendGraphRamp[255]);
+    EXPECT_EQ(0, SetTransitionGraph(graph, 0, 0));
+    EXPECT_EQ(255, BlendGraphRamp[0]);
 
     // Direct3D without a device: stored, then refused.
     Screen.hardware = 1;
