@@ -10,7 +10,9 @@
 #include "graphics/shaders.h"
 #include "graphics/state_cache.h"
 #include "graphics/transform3d.h"
+#include "graphics/vertex_batch.h"
 #include "test_device.h"
+#include "tests/graphics/recording_device.h"
 
 namespace {
 
@@ -410,4 +412,90 @@ TEST_F(Transform3DTest, ResetGivesEveryDefaultAndKeepsTheLongLivedSettings)
     EXPECT_FLOAT_EQ(0.8f, Draw.material.material.Specular.b);
     EXPECT_EQ(0.0f, Draw.material.material.Specular.a);
     EXPECT_EQ(20.0f, Draw.material.material.Power);
+}
+
+namespace {
+
+struct Cached3DTest : ::testing::Test {
+    RecordingDevice device;
+    void SetUp() override
+    {
+        memset(&Draw, 0, sizeof Draw);
+        Draw.target = -2;
+        InstallRecordingDevice(&device);
+        Screen.width = 640;
+        Screen.height = 480;
+        SetDefaultRenderStates();
+        FlushVertexBuffer();
+        device.Forget();
+    }
+    void TearDown() override { RemoveRecordingDevice(); }
+    size_t RenderStateCount(D3DRENDERSTATETYPE state)
+    {
+        size_t n = 0;
+        for (const DeviceCall& call : device.Of(CALL_RENDER_STATE))
+            n += call.a == (DWORD)state;
+        return n;
+    }
+};
+
+} // namespace
+
+TEST_F(Cached3DTest, ChangesFlushTheBatchFirstAndUnchangedValuesSendNothing)
+{
+    ASSERT_NE(nullptr, AppendVertices(D3DPT_TRIANGLELIST, 3, 0));
+    EXPECT_EQ(0, SetFogColorCached(0xFF102030));
+    ASSERT_EQ(2u, device.calls.size());
+    EXPECT_EQ(CALL_DRAW_UP, device.calls[0].kind);   // queued vertices go out first
+    EXPECT_EQ(CALL_RENDER_STATE, device.calls[1].kind);
+    EXPECT_EQ((DWORD)D3DRS_FOGCOLOR, device.calls[1].a);
+
+    device.Forget();
+    ASSERT_NE(nullptr, AppendVertices(D3DPT_TRIANGLELIST, 3, 0));
+    EXPECT_EQ(0, SetFogColorCached(0xFF102030));
+    EXPECT_EQ(0, SetLightingEnableCached(DeviceStateCache.lighting));
+    EXPECT_EQ(0, SetFogRangeCached(0.0f, 1.0f));
+    EXPECT_EQ(0u, device.calls.size());
+
+    // Only the end that changed is sent; forced, both go again.
+    EXPECT_EQ(0, SetFogRangeCached(0.0f, 50.0f));
+    EXPECT_EQ(0u, RenderStateCount(D3DRS_FOGSTART));
+    EXPECT_EQ(1u, RenderStateCount(D3DRS_FOGEND));
+    DeviceStateCache.force = 1;
+    EXPECT_EQ(0, SetFogRangeCached(0.0f, 50.0f));
+    DeviceStateCache.force = 0;
+    EXPECT_EQ(1u, RenderStateCount(D3DRS_FOGSTART));
+    EXPECT_EQ(2u, RenderStateCount(D3DRS_FOGEND));
+
+    // A material equal to the device's sends nothing.
+    D3DMATERIAL9 material = DeviceStateCache.material;
+    device.Forget();
+    EXPECT_EQ(0, SetMaterialState(&material));
+    EXPECT_EQ(0u, device.Count(CALL_MATERIAL));
+    material.Power = 3.0f;
+    EXPECT_EQ(0, SetMaterialState(&material));
+    EXPECT_EQ(1u, device.Count(CALL_MATERIAL));
+}
+
+TEST_F(Cached3DTest, LightingShaderStateSetsTheFixedStagesAndForgetsShaders)
+{
+    DeviceStateCache.vertexShader = (IDirect3DVertexShader9*)&device;
+    VertexBatch.fvf = VERTEX_FVF_TEXTURED;
+    EXPECT_EQ(0, ApplyLightingShaderState());
+    const DWORD indices[4] = { 0, 1, 1, 0 };
+    for (DWORD k = 0; k < 4; k++) {
+        DWORD value = 99;
+        EXPECT_TRUE(device.LastStageState(k, D3DTSS_TEXCOORDINDEX, &value));
+        EXPECT_EQ(indices[k], value);
+        EXPECT_TRUE(device.LastSamplerState(k, D3DSAMP_ADDRESSU, &value));
+        EXPECT_EQ((DWORD)DeviceStateCache.stages[k].addressU, value);
+    }
+    DWORD cull = 0;
+    EXPECT_TRUE(device.LastRenderState(D3DRS_CULLMODE, &cull));
+    EXPECT_EQ((DWORD)D3DCULL_NONE, cull);
+    EXPECT_EQ(nullptr, DeviceStateCache.vertexShader);
+    EXPECT_EQ(0u, VertexBatch.fvf);
+    EXPECT_EQ(1u, device.Count(CALL_VERTEX_SHADER));
+    ExpectConstant(PixelShaderConstants[0], 0.0f, 0.5f, 1.0f, 2.0f);
+    ExpectConstant(VertexShaderConstants[0], 0.0f, 1.0f, 0.0f, 0.0f);
 }
