@@ -348,6 +348,14 @@ TEST_F(BlendStatesTest, AnUnchangedDrawSendsNothing)
 
 TEST_F(BlendStatesTest, AModeOutsideTheTableIsRefused)
 {
+    Draw.blendMode = 2;
+    Draw.blendParam = 7;
+    for (int mode : {13, -1, 1000}) {
+        EXPECT_EQ(SelectBlendMode(mode, 100), -1) << mode;
+        EXPECT_EQ(Draw.blendMode, 2);
+        EXPECT_EQ(Draw.blendParam, 7);
+    }
+
     EXPECT_EQ(CacheDrawBlendState(13, 0, 0), -1);
     EXPECT_EQ(CacheDrawBlendState(-1, 0, 0), -1);
     Draw.blendMode = 1;
