@@ -39,6 +39,9 @@ static void RefreshVertexColorIfHardware()
 
 int SelectBlendMode(int mode, int param)
 {
+    // The mode indexes the blend-mode table of the Direct3D path.
+    if (mode < 0 || mode > 12)
+        return -1;
     if (mode == Draw.blendMode && param == Draw.blendParam)
         return 0;
     if (!IsMainWindowActive())

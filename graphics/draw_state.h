@@ -112,6 +112,7 @@ struct DrawDerivedValues {
 extern DrawDerivedValues DrawDerived;
 
 // Setters (0 unless stated).
+// -1 for a mode outside 0 to 12 (nothing stored).
 int SelectBlendMode(int mode, int param);
 int SetBrightness(int r, int g, int b);
 void SetDrawBrightPacked(uint32_t rgb);

@@ -348,6 +348,14 @@ TEST_F(BlendStatesTest, AnUnchangedDrawSendsNothing)
 
 TEST_F(BlendStatesTest, AModeOutsideTheTableIsRefused)
 {
+    Draw.blendMode = 2;
+    Draw.blendParam = 7;
+    for (int mode : {13, -1, 1000}) {
+        EXPECT_EQ(SelectBlendMode(mode, 100), -1) << mode;
+        EXPECT_EQ(Draw.blendMode, 2);
+        EXPECT_EQ(Draw.blendParam, 7);
+    }
+
     EXPECT_EQ(CacheDrawBlendState(13, 0, 0), -1);
     EXPECT_EQ(CacheDrawBlendState(-1, 0, 0), -1);
     Draw.blendMode = 1;
@@ -442,6 +450,41 @@ TEST_F(BlendStatesTest, PerDrawStatesFollowTheFlags)
     EXPECT_EQ(DeviceStateCache.stages[1].addressU, D3DTADDRESS_WRAP);
     SetDrawBlendStates(nullptr, nullptr, 0);
     EXPECT_EQ(DeviceStateCache.stages[1].addressU, D3DTADDRESS_CLAMP);
+}
+
+TEST_F(BlendStatesTest, ACallersProgramIsAppliedOnceAndTheNextDrawRestoresItsOwn)
+{
+    SetDrawBlendStates(nullptr, FakeTexture(0), 0);
+    UserStageProgram program = {};
+    program.alphaTestEnable = 1;
+    program.alphaRef = 40;
+    program.alphaFunc = D3DCMP_LESS;
+    program.alphaBlendEnable = 0;
+    program.textureFactor = 0x12345678;
+    program.srcBlend = D3DBLEND_ONE;
+    program.destBlend = D3DBLEND_ZERO;
+    program.blendOp = D3DBLENDOP_ADD;
+    program.stageCount = 1;
+    program.stages[0] = {reinterpret_cast<uintptr_t>(FakeTexture(3)), 0, 0, TEX, K, S1, DIF, K, S2};
+    program.stages[1] = {0, 1, 0, K, K, MOD, K, K, MOD};
+    size_t applied = device.calls.size();
+    EXPECT_EQ(ApplyStageProgram(&program, 0, 0), 0);
+    EXPECT_EQ(Effective(D3DRS_ALPHAREF), 40u);
+    EXPECT_EQ(Effective(D3DRS_ALPHAFUNC), (DWORD)D3DCMP_LESS);
+    EXPECT_EQ(Effective(D3DRS_TEXTUREFACTOR), 0x12345678u);
+    EXPECT_EQ(Stage(0, D3DTSS_COLOROP), (DWORD)S2);
+    EXPECT_EQ(BoundTexture(0), FakeTexture(3));
+    // Exactly the given stages: stage 1 is left alone.
+    for (size_t i = applied; i < device.calls.size(); i++) {
+        const DeviceCall& c = device.calls[i];
+        EXPECT_FALSE((c.kind == CALL_TEXTURE_STAGE_STATE || c.kind == CALL_TEXTURE) && c.a == 1) << "stage 1 changed";
+    }
+    EXPECT_EQ(DeviceStateCache.blendDirty, 1);
+
+    SetDrawBlendStates(nullptr, FakeTexture(0), 0);
+    EXPECT_EQ(Stage(0, D3DTSS_COLOROP), (DWORD)S1);
+    EXPECT_EQ(BoundTexture(0), FakeTexture(0));
+    EXPECT_EQ(Effective(D3DRS_TEXTUREFACTOR), 0xFFFFFFFFu);
 }
 
 }  // namespace

@@ -59,8 +59,9 @@ TEST_F(DrawStateTest, BlendModeKeepsTheModeAndClampsTheParameter)
     EXPECT_EQ(255, Draw.blendParam);
     EXPECT_EQ(0, SelectBlendMode(1, -5));
     EXPECT_EQ(0, Draw.blendParam);
-    EXPECT_EQ(0, SelectBlendMode(40, 7));   // the mode is not range-checked
-    EXPECT_EQ(40, Draw.blendMode);
+    EXPECT_EQ(-1, SelectBlendMode(40, 7));  // no row of the blend-mode table
+    EXPECT_EQ(1, Draw.blendMode);
+    EXPECT_EQ(0, Draw.blendParam);
 }
 
 TEST_F(DrawStateTest, BrightnessIsClampedPerChannelOrStoredPackedAsGiven)

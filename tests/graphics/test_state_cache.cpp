@@ -8,6 +8,7 @@
 #include "graphics/draw_state.h"
 #include "graphics/pipeline_inputs.h"
 #include "graphics/state_cache.h"
+#include "graphics/transform3d.h"
 #include "graphics/vertex_batch.h"
 #include "tests/graphics/recording_device.h"
 
@@ -402,6 +403,41 @@ TEST_F(StateCacheTest, ReapplySendsEveryCachedStateAgain)
     device.Forget();
     EXPECT_EQ(SetCullMode(2), 0);
     EXPECT_TRUE(device.calls.empty());
+}
+
+TEST_F(StateCacheTest, LightsTakeDeviceIndicesDirectionalFirst)
+{
+    StartClean();
+    int first = CreateDirectionalLight(1.0f, 0.0f, 0.0f);
+    int point = CreateLightRecord();
+    ASSERT_NE(GetLightRecord(point), nullptr);
+    GetLightRecord(point)->light.Type = D3DLIGHT_POINT;
+    int second = CreateDirectionalLight(0.0f, 1.0f, 0.0f);
+    ASSERT_TRUE(first != -1 && second != -1);
+    Draw.lightsChanged = 1;
+    RefreshDeviceLights();
+    EXPECT_EQ(GetLightRecord(first)->deviceIndex, 0);
+    EXPECT_EQ(GetLightRecord(second)->deviceIndex, 1);
+    EXPECT_EQ(GetLightRecord(point)->deviceIndex, 2);
+    EXPECT_EQ(Effective(D3DRS_LIGHTING), (DWORD)TRUE);
+
+    // Without a change nothing is sent again.
+    device.Forget();
+    RefreshDeviceLights();
+    EXPECT_EQ(device.Count(CALL_LIGHT), 0u);
+
+    GetLightRecord(first)->enabled = 0;
+    Draw.lightsChanged = 1;
+    RefreshDeviceLights();
+    EXPECT_EQ(GetLightRecord(second)->deviceIndex, 0);
+    EXPECT_EQ(GetLightRecord(point)->deviceIndex, 1);
+    bool switchedOff = false;
+    for (const DeviceCall& c : device.Of(CALL_LIGHT_ENABLE))
+        switchedOff = switchedOff || (c.a == 2 && c.b == FALSE);
+    EXPECT_TRUE(switchedOff);
+    FreeLightHandle(first);
+    FreeLightHandle(point);
+    FreeLightHandle(second);
 }
 
 }  // namespace
