@@ -3,7 +3,10 @@
 
 #include <string.h>
 
+#include "graphics/draw_state.h"
 #include "graphics/draw_target.h"
+#include "graphics/state_cache.h"
+#include "graphics/vertex_batch.h"
 #include "runtime/log.h"
 #include "runtime/system_state.h"
 #include "runtime/window_state.h"
@@ -218,7 +221,11 @@ int CreateD3DDevice()
         d.deviceEx->SetMaximumFrameLatency(1);
 
     MeasureRefreshInterval();
-    ForgetDeviceShaderCaches();
+    // The new device has none of them set: the next draw sets them again.
+    VertexBatch.fvf = 0;
+    DeviceStateCache.vertexDeclaration = nullptr;
+    DeviceStateCache.vertexShader = nullptr;
+    DeviceStateCache.pixelShader = nullptr;
 
     d.device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
     D3DCOLOR back = Screen.backColor & 0xFFFFFF;
@@ -233,7 +240,9 @@ int CreateD3DDevice()
         return -1;
     WriteLog("成功\n");
     DeriveCapabilities();
-    ForgetMaterialSourceCaches();
+    // Unknown, so that their next setting reaches the device.
+    DeviceStateCache.diffuseMaterialSource = 255;
+    DeviceStateCache.specularMaterialSource = 255;
 
     D3DADAPTER_IDENTIFIER9 id;
     memset(&id, 0, sizeof id);
