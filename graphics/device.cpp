@@ -8,7 +8,7 @@
 #include "graphics/draw_target.h"
 #include "graphics/font/default_font.h"
 #include "graphics/graph_loading.h"
-#include "graphics/handle_table.h"
+#include "graphics/graph_handles.h"
 #include "graphics/mask_screen.h"
 #include "graphics/model.h"
 #include "graphics/shaders.h"
@@ -37,7 +37,7 @@ template <typename T> static void ReleaseObject(T*& object)
 // the software renderer, and on Vista or later the 320 x 240 modes.
 static bool ChangesDisplayFirst()
 {
-    return SystemState.kept.osCode >= OsCodeVista && (GetReducedScreen() || Screen.doubled);
+    return SystemState.kept.osCode >= OsCodeVista && (Draw.reducedScreen || Screen.doubled);
 }
 
 int CreateDirectDrawObject()
@@ -90,7 +90,7 @@ int InitDirect3DGraphics()
         if (tryDevice && CreateDirect3DObject() == 0 && CreateD3DDevice() == 0 && CreateZBuffer() == 0) {
             Screen.hardware = 1;
             SetupProgrammableShaders();
-            if (GetProgrammableShaderMode()) {
+            if (ProgrammableShaders) {
                 CreateVertexDeclarations();
                 CreateBrightnessVolumeTexture();
             }
@@ -149,7 +149,7 @@ int InitGraphics()
 {
     if (Screen.started)
         return 0;
-    ResetGraphHandleTable();
+    ClearHandleTableCounts(&GraphHandles);
     if (Screen.width == 0 || Screen.height == 0) {
         Screen.width = 640;
         Screen.height = 480;
@@ -189,7 +189,8 @@ int TerminateGraphics()
     TerminateMaskScreen();
     DeleteAllMaskData();
     DeleteAllLightsButDefault();
-    DeleteDefaultLight();
+    FreeLightHandle(Draw.defaultLight);
+    Draw.defaultLight = -1;
     TerminateDirect3D();
     ReleaseSoftScreenImages();
     ReleaseShaderPack();

@@ -152,7 +152,7 @@ int CreateD3DDevice()
             WriteLog("非対応のバックバッファービット深度が指定されました\n");
             return -1;
         }
-        if (SystemState.kept.osCode >= OsCodeVista && (GetReducedScreen() || Screen.doubled)) {
+        if (SystemState.kept.osCode >= OsCodeVista && (Draw.reducedScreen || Screen.doubled)) {
             // The display mode was changed beforehand; the device shows in it
             // as in a window.
             p.Windowed = TRUE;

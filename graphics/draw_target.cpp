@@ -5,7 +5,7 @@
 
 #include "graphics/device.h"
 #include "graphics/draw_state.h"
-#include "graphics/graph_records.h"
+#include "graphics/graph_record.h"
 #include "graphics/mask_screen.h"
 #include "graphics/matrix_math.h"
 #include "graphics/soft_screen.h"
@@ -49,15 +49,14 @@ static void ResetViewForTarget(int w, int h)
 {
     Matrix identity;
     MakeIdentityMatrix(&identity);
-    SetWorldMatrix(identity.m);
+    SetWorldMatrix(&identity);
     float cx = w * 0.5f, cy = h * 0.5f;
-    SetScreenViewportMatrix(cx, cy, (float)w, (float)h);
     CenterCameraOnScreen(cx, cy);
     float d = (float)(h / 2) / 0.5773502588272095f;
     Vector3 eye = {cx, cy, -d}, at = {cx, cy, -d + 1.0f}, up = {0.0f, 1.0f, 0.0f};
     Matrix view;
     MakeLookAtMatrix(&view, &eye, &at, &up);
-    SetViewMatrix(view.m);
+    SetViewMatrix(&view);
     SetCameraFieldOfView(1.0471976f);
     SetCameraClipPlanes(d * 0.1f, d + 20000.0f);
 }
@@ -90,7 +89,7 @@ int SelectDrawTarget(int target)
         SetRenderTargetCached(maskSurface ? maskSurface : screen ? ScreenSurface() : GetGraphTargetSurface(target));
     }
 
-    SetDrawTargetHandle(target);
+    Draw.target = target;
     if (target == DRAW_TARGET_FRONT)
         SetTimer(SystemState.live.window, PAINT_TIMER_ID, PAINT_TIMER_PERIOD, ScreenPaintTimerProc);
 
@@ -99,7 +98,7 @@ int SelectDrawTarget(int target)
     GetGraphSizeOf(screen ? DRAW_TARGET_BACK : target, &w, &h);
     RECT area;
     if (w == targetWidth && h == targetHeight)
-        GetDrawArea(&area);
+        area = Draw.area;
     else
         SetRect(&area, 0, 0, w, h);
     targetWidth = w;
@@ -149,8 +148,7 @@ int ClearDrawTarget(const RECT* rect)
     device->Clear(rect ? 1 : 0, rect ? &r : nullptr, D3DCLEAR_TARGET, c, 1.0f, 0);
     if (DeviceObjects.depthStencil)
         device->Clear(rect ? 1 : 0, rect ? &r : nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    RECT area;
-    GetDrawArea(&area);
+    RECT area = Draw.area;
     D3DVIEWPORT9 drawArea = {(DWORD)area.left, (DWORD)area.top, (DWORD)(area.right - area.left),
                              (DWORD)(area.bottom - area.top), 0.0f, 1.0f};
     SetViewportRect(&drawArea);
@@ -178,7 +176,7 @@ int QueryColorDepth()
 
 int QueryScreenState(int* width, int* height, int* depth)
 {
-    if (GetReducedScreen() || Screen.doubled) {
+    if (Draw.reducedScreen || Screen.doubled) {
         if (width)
             *width = 320;
         if (height)

@@ -20,15 +20,18 @@ static void DrawDebugTextOverScreen()
 {
     if (!GetScreenPrintInUse())
         return;
-    SavedDrawSettings saved;
-    SaveDrawSettings(&saved);
+    RECT area = Draw.area;
+    int mode = Draw.blendMode, param = Draw.blendParam;
+    uint32_t brightness = Draw.brightness;
     int w, h;
     QueryScreenSize(&w, &h);
     SetClipArea(0, 0, w, h);
     SelectBlendMode(0, 0);
     SetBrightness(255, 255, 255);
     DrawScreenPrint();
-    RestoreDrawSettings(&saved);
+    SetClipArea(area.left, area.top, area.right, area.bottom);
+    SelectBlendMode(mode, param);
+    SetDrawBrightPacked(brightness);
 }
 
 int CreateSubBackBuffer()
@@ -136,7 +139,7 @@ int PresentScreenRect(const RECT* rect)
     DrawDebugTextOverScreen();
 
     RECT source = {0, 0, w, h};
-    bool doubledView = (GetReducedScreen() || Screen.doubled) && w == 640 && h == 480;
+    bool doubledView = (Draw.reducedScreen || Screen.doubled) && w == 640 && h == 480;
     if (doubledView)
         SetRect(&source, 0, 0, 320, 240);
 

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "graphics/device.h"
-#include "graphics/graph_records.h"
+#include "graphics/graph_record.h"
 #include "graphics/soft_screen.h"
 #include "graphics/vertex_batch.h"
 #include "image/raster_image.h"

@@ -1,12 +1,47 @@
-#include "graphics/graph_records.h"
+#include "graphics/graph_record.h"
 
+#include "graphics/graph_handles.h"
 #include "image/color_format.h"
 
-// Stand-ins until graph records exist: no graph has an image yet.
-int IsDrawableGraph(int) { return 0; }
-int QueryGraphSize(int, int*, int*) { return -1; }
-IDirect3DSurface9* GetGraphTargetSurface(int) { return nullptr; }
-int GetGraphFormatKind(int) { return -1; }
+// Stand-ins until graph pictures are made: the queries read what the record
+// holds; a software graph's view and the tile transfer come with them.
+static GraphImageRecord* ImageOf(int graph)
+{
+    GraphRecord* record = GetGraphRecord(graph);
+    return record ? record->image : nullptr;
+}
+
+int IsDrawableGraph(int graph)
+{
+    GraphImageRecord* image = ImageOf(graph);
+    return image && image->desc.drawable ? 1 : 0;
+}
+
+int QueryGraphSize(int graph, int* width, int* height)
+{
+    GraphRecord* record = GetGraphRecord(graph);
+    if (!record)
+        return -1;
+    if (width)
+        *width = record->width;
+    if (height)
+        *height = record->height;
+    return 0;
+}
+
+IDirect3DSurface9* GetGraphTargetSurface(int graph)
+{
+    GraphImageRecord* image = ImageOf(graph);
+    return image && image->desc.drawable && image->desc.texture && image->tileCount > 0 ? image->tiles[0].surface
+                                                                                        : nullptr;
+}
+
+int GetGraphFormatKind(int graph)
+{
+    GraphImageRecord* image = ImageOf(graph);
+    return image ? image->formatKind : -1;
+}
+
 MEMIMG* GetGraphMemImage(int) { return nullptr; }
 int CopyImageToGraphTiles(int, const RasterImage*) { return -1; }
 
