@@ -3,6 +3,7 @@
 #include "graphics/device.h"
 
 #include <ddraw.h>
+#include <stdint.h>
 
 #include "graphics/draw_state.h"
 #include "graphics/draw_target.h"
@@ -161,6 +162,10 @@ int InitGraphics()
         Screen.width = 640;
         Screen.height = 480;
     }
+    // The screen sizes every surface and the software screens: refuse one
+    // whose pixels could not be addressed.
+    if (Screen.width < 1 || Screen.height < 1 || (int64_t)Screen.width * Screen.height * 4 > INT32_MAX)
+        return -1;
     if (InitDirect3DGraphics() == -1) {
         TerminateGraphics();
         return -1;

@@ -330,4 +330,12 @@ TEST(DeviceDefaults, AnUnsetScreenIs640x480)
     EXPECT_EQ(0, HasDisplayMode(first.width + 1, first.height, first.bits));
     FreeDisplayModes();
     EXPECT_EQ(0, GetAllocCount());
+
+    // A screen whose pixels could not be addressed is refused before any
+    // surface or software screen is sized by it.
+    ASSERT_EQ(0, SetScreenMode(40000, 40000, 32, 0));
+    ChangeWindowMode(1);
+    EXPECT_EQ(-1, InitLibraryLocked());
+    ExpectNothingHeld();
+    ResetScreenSettings();
 }
