@@ -108,8 +108,15 @@ int CreateD3DDevice()
     DeviceObjectSet& d = DeviceObjects;
     if (!d.d3d)
         return -1;
+    // What hangs off an old device goes with it.
+    ReleaseObject(d.depthStencil);
+    ReleaseObject(d.subBackBuffer);
+    ReleaseObject(d.backBuffer);
+    ReleaseObject(d.swapChain);
+    ReleaseObject(d.brightnessVolume);
     ReleaseObject(d.device);
     d.deviceEx = nullptr;
+    d.inScene = 0;
 
     HWND window = GetMainWindowHwnd();
     D3DPRESENT_PARAMETERS p;

@@ -14,6 +14,11 @@
 
 // Source rectangle of the last full present, used to map a partial repaint.
 static RECT lastPresented;
+// The window area a paint present showed again since the last full present.
+// A present can itself expose the window (Wine's X11 driver does so), and a
+// paint present would then feed an endless stream of paints: a paint of an
+// area already shown again, with no new frame since, has nothing to show.
+static RECT repainted;
 
 // Draws the debug text over the whole screen with plain blending.
 static void DrawDebugTextOverScreen()
@@ -180,8 +185,14 @@ int PresentScreenRect(const RECT* rect)
         hr = doubledView ? d.swapChain->Present(&source, &dest, window, nullptr, 0)
                          : d.swapChain->Present(nullptr, nullptr, window, nullptr, 0);
     } else if (rect) {
+        RECT covered;
+        if (UnionRect(&covered, &repainted, rect) && EqualRect(&covered, &repainted))
+            return 0;
         hr = d.swapChain->Present(&mapped, rect, window, nullptr, 0);
+        if (hr == D3D_OK)
+            UnionRect(&repainted, &repainted, rect);
     } else {
+        SetRectEmpty(&repainted);
         lastPresented = source;
         hr = d.swapChain->Present(&source, &dest, window, nullptr, 0);
     }
