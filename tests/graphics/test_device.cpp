@@ -22,13 +22,50 @@
 // FreeAllGraphs to these wrappers (see tests/graphics/CMakeLists.txt).
 static bool failDeviceCreation;
 static int freeAllGraphsCalls;
+static void WatchCreateDeviceEx();
 extern "C" int realCreateD3DDevice() asm(REAL_SYMBOL("_Z15CreateD3DDevicev"));
 extern "C" int realFreeAllGraphs() asm(REAL_SYMBOL("_Z13FreeAllGraphsv"));
 extern "C" int WrappedCreateD3DDevice() asm(WRAPPED_SYMBOL("_Z15CreateD3DDevicev"));
 extern "C" int WrappedFreeAllGraphs() asm(WRAPPED_SYMBOL("_Z13FreeAllGraphsv"));
 extern "C" int WrappedCreateD3DDevice()
 {
+    WatchCreateDeviceEx();
     return failDeviceCreation ? -1 : realCreateD3DDevice();
+}
+
+// What the device's creation passed: the presentation's window flag and
+// whether a display mode went with it.
+typedef HRESULT(STDMETHODCALLTYPE* CreateDeviceExProc)(IDirect3D9Ex*, UINT, D3DDEVTYPE, HWND, DWORD,
+                                                        D3DPRESENT_PARAMETERS*, D3DDISPLAYMODEEX*,
+                                                        IDirect3DDevice9Ex**);
+static CreateDeviceExProc realCreateDeviceEx;
+static int createCalls;
+static BOOL lastWindowed;
+static bool lastHadMode;
+
+static HRESULT STDMETHODCALLTYPE WatchingCreateDeviceEx(IDirect3D9Ex* self, UINT adapter, D3DDEVTYPE type,
+                                                        HWND window, DWORD flags, D3DPRESENT_PARAMETERS* p,
+                                                        D3DDISPLAYMODEEX* mode, IDirect3DDevice9Ex** device)
+{
+    createCalls++;
+    lastWindowed = p->Windowed;
+    lastHadMode = mode != nullptr;
+    return realCreateDeviceEx(self, adapter, type, window, flags, p, mode, device);
+}
+
+// CreateDeviceEx is entry 20 of the object's table (3 of IUnknown, 14 of
+// IDirect3D9, then GetAdapterModeCountEx, EnumAdapterModesEx,
+// GetAdapterDisplayModeEx).
+static void WatchCreateDeviceEx()
+{
+    if (realCreateDeviceEx || !DeviceObjects.d3dEx)
+        return;
+    void** table = *(void***)DeviceObjects.d3dEx;
+    DWORD old;
+    VirtualProtect(&table[20], sizeof(void*), PAGE_READWRITE, &old);
+    realCreateDeviceEx = (CreateDeviceExProc)table[20];
+    table[20] = (void*)WatchingCreateDeviceEx;
+    VirtualProtect(&table[20], sizeof(void*), old, &old);
 }
 extern "C" int WrappedFreeAllGraphs()
 {
@@ -338,4 +375,34 @@ TEST(DeviceDefaults, AnUnsetScreenIs640x480)
     EXPECT_EQ(-1, InitLibraryLocked());
     ExpectNothingHeld();
     ResetScreenSettings();
+}
+
+TEST(DeviceCreation, TheDisplayModeGoesOnlyWithAFullScreenDevice)
+{
+    ResetScreenSettings();
+    StartWindowed(640, 480, 32);
+    ASSERT_NE(nullptr, realCreateDeviceEx);
+    EXPECT_EQ(1, createCalls);
+    EXPECT_TRUE(lastWindowed);
+    EXPECT_FALSE(lastHadMode);
+
+    // Full screen on Vista or later with a doubled 320 x 240 screen: the
+    // display mode was set beforehand and the device shows as in a window,
+    // which a display mode would make the creation refuse.
+    SystemState.settings.windowMode = 0;
+    Screen.doubled = 1;
+    ASSERT_GE(SystemState.kept.osCode, 0x108);
+    EXPECT_EQ(0, CreateD3DDevice());
+    EXPECT_EQ(2, createCalls);
+    EXPECT_TRUE(lastWindowed);
+    EXPECT_FALSE(lastHadMode);
+    EXPECT_NE(nullptr, DeviceObjects.device);
+
+    SystemState.settings.windowMode = 1;
+    Screen.doubled = 0;
+    EXPECT_EQ(0, CreateD3DDevice());
+    EXPECT_EQ(0, CreateZBuffer());
+    EXPECT_EQ(0, EndLibraryLocked());
+    ExpectNothingHeld();
+    EXPECT_EQ(0, GetAllocCount());
 }
