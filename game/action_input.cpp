@@ -6,22 +6,8 @@
 
 int holdUp, holdDown, holdLeft, holdRight;
 int actionHold[2][ACTION_COUNT];
-ButtonMapEntry buttonMap[BUTTON_MAP_SIZE];
 int learnArmed;
 
-static const char* const buttonLabels[PAD_BUTTON_COUNTERS + 1] = {
-    "",
-    "BUTTON1     Z",
-    "BUTTON2     X",
-    "BUTTON3     C",
-    "BUTTON4     A",
-    "BUTTON5     S",
-    "BUTTON6     D",
-    "BUTTON7     Q",
-    "BUTTON8     W",
-    "BUTTON9     ESC",
-    "BUTTON10   SPACE",
-};
 
 static int ButtonBit(int button)
 {
@@ -99,23 +85,4 @@ void LearnHeldButtonFrom(int cursorRow, PadBitsSource source)
 void LearnHeldButton(int cursorRow)
 {
     LearnHeldButtonFrom(cursorRow, GetPadInputBits);
-}
-
-void ResetButtonMap()
-{
-    for (int i = 0; i < BUTTON_MAP_SIZE; i++)
-        buttonMap[i].buttonOfAction = i + 1;
-}
-
-void WriteButtonLabels()
-{
-    for (int i = 0; i < BUTTON_MAP_SIZE; i++)
-        CopyTextMax(buttonMap[i].buttonLabel, ButtonLabelOf(i), (int)sizeof buttonMap[i].buttonLabel - 1);
-}
-
-const char* ButtonLabelOf(int button)
-{
-    if (button < 1 || button > PAD_BUTTON_COUNTERS)
-        return "";
-    return buttonLabels[button];
 }

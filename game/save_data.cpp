@@ -54,23 +54,30 @@ static SaveDataBlock DefaultBlock()
     return block;
 }
 
+void TakeSaveDataBytes(const void* bytes, size_t size)
+{
+    // A short file gives the whole fields it covers; every other field keeps
+    // its default, so that the actions still have their buttons.
+    SaveDataBlock block = DefaultBlock();
+    if (size > sizeof block)
+        size = sizeof block;
+    memcpy(&block, bytes, size / sizeof(int32_t) * sizeof(int32_t));
+    BringIntoRange(block);
+    saveData = block;
+    TakeBlock(saveData);
+}
+
 void ReadSaveData()
 {
-    SaveDataBlock block = DefaultBlock();
     FILE* file = fopen(SaveFileName, "rb");
     if (file) {
-        // A short file gives the whole fields it covers; every other field
-        // keeps its default, so that the actions still have their buttons.
         unsigned char bytes[sizeof(SaveDataBlock)];
         size_t got = fread(bytes, 1, sizeof bytes, file);
         fclose(file);
-        memcpy(&block, bytes, got / sizeof(int32_t) * sizeof(int32_t));
-        BringIntoRange(block);
-        saveData = block;
-        TakeBlock(saveData);
+        TakeSaveDataBytes(bytes, got);
         return;
     }
-    TakeBlock(block);
+    TakeBlock(DefaultBlock());
     WriteSaveData();
 }
 

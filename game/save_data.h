@@ -3,6 +3,7 @@
 // the library's file layer or an archive).
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 // The file, byte for byte (little-endian 32-bit integers).
@@ -24,6 +25,9 @@ extern SaveDataBlock saveData;
 // Once at start-up: reads the file, or writes the defaults when it is missing.
 // Fields a short file does not wholly cover take their defaults.
 void ReadSaveData();
+// The reading's core: takes the file's first size bytes as ReadSaveData
+// takes the file (a file longer than the block is read only that far).
+void TakeSaveDataBytes(const void* bytes, size_t size);
 // Writes the current settings; prints "ファイルオープンエラー\n" as on-screen
 // debug text when the file cannot be opened for writing.
 void WriteSaveData();

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "graphics/device.h"
+#include "graphics/graph_record.h"
 #include "graphics/pipeline_inputs.h"
 #include "graphics/state_cache.h"
 #include "graphics/vertex_batch.h"
@@ -529,11 +530,6 @@ int ApplyStageProgram(const UserStageProgram* program, int texturesOnly, int han
 // ---------------------------------------------------------------------------
 // The per-draw entry
 
-static int DescriptorByte(const GraphFormatDesc* descriptor, int index)
-{
-    return reinterpret_cast<const unsigned char*>(descriptor)[index];
-}
-
 void SetDrawBlendStates(const GraphFormatDesc* descriptor, IDirect3DBaseTexture9* texture, int flags)
 {
     IDirect3DDevice9* device = Device();
@@ -590,7 +586,7 @@ void SetDrawBlendStates(const GraphFormatDesc* descriptor, IDirect3DBaseTexture9
         int mode = DrawBlendMode();
         int alphaKind = 0, transKind = 0;
         if (texture && descriptor && (flags & DRAW_FLAG_TRANSPARENT)) {
-            int alpha = DescriptorByte(descriptor, 1), trans = DescriptorByte(descriptor, 7);
+            int alpha = descriptor->alpha, trans = descriptor->alphaTest;
             if (alpha || trans) {
                 if ((mode == 0 || mode == 8) && ((flags & DRAW_FLAG_KEEP_KINDS) || DrawFilterMode() != 1)) {
                     alphaKind = alpha;

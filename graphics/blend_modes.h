@@ -73,8 +73,8 @@ enum {
     DRAW_FLAG_KEEP_SHADERS = 0x2000
 };
 
-// The format descriptor of a graph's image record: byte 1 is the alpha
-// channel, byte 7 the one-bit alpha (transparent colour).
+// The format descriptor of a graph's image record: its alpha channel and
+// one-bit alpha (transparent colour) decide the transparency kinds.
 struct GraphFormatDesc;
 
 void SetDrawBlendStates(const GraphFormatDesc* descriptor, IDirect3DBaseTexture9* texture, int flags);

@@ -2,9 +2,12 @@
 
 #include "graphics/device.h"
 #include "graphics/draw_target.h"
+#include "graphics/blend_modes.h"
 #include "graphics/graph_handles.h"
+#include "graphics/state_cache.h"
 #include "graphics/transform3d.h"
 #include "image/color_format.h"
+#include "image/soft_blend_tables.h"
 #include "runtime/message_pump.h"
 #include "runtime/window_state.h"
 
@@ -70,6 +73,8 @@ int SetFilterMode(int mode)
     if (mode == Draw.filterMode)
         return 0;
     Draw.filterMode = mode;
+    if (Screen.hardware)
+        SetTextureFilter(mode);
     return 0;
 }
 
@@ -88,15 +93,20 @@ int SetTransitionGraph(int graph, int border, int size)
         WaitWhileInactive();
     Draw.blendBorderParam = Clamp255(border);
     Draw.blendBorderSize = Clamp255(size);
-    if (!Screen.hardware)
+    if (!Screen.hardware) {
+        BuildSoftFadeTable(Draw.blendBorderParam, Draw.blendBorderSize);
         return 0;
+    }
     if (!DeviceObjects.device)
         return -1;
-    if (!record)
+    if (!record) {
+        CacheBlendTexture(nullptr, Draw.blendBorderParam, Draw.blendBorderSize);
         return 0;
+    }
     if (!record->image || !record->image->desc.texture || record->image->tileCount < 1)
         return -1;
     const TextureTile* tile = &record->image->tiles[0];
+    CacheBlendTexture(tile->texture, Draw.blendBorderParam, Draw.blendBorderSize);
     DrawDerived.blendTexWidth = (float)tile->textureWidth;
     DrawDerived.blendTexHeight = (float)tile->textureHeight;
     DrawDerived.blendTexInvWidth = 1.0f / DrawDerived.blendTexWidth;
@@ -156,6 +166,8 @@ int SetClipArea(int x1, int y1, int x2, int y2)
         return 0;
     if (!DeviceObjects.device)
         return -1;
+    SetViewportFromRect(x1, y1, x2, y2);
+    SetScissorRectCached(&Draw.area);
 
     float w = (float)(x2 - x1), h = (float)(y2 - y1);
     MakeViewportMatrix(&Draw.areaViewport, (float)x1 + w * 0.5f, (float)y1 + h * 0.5f, w, h);

@@ -24,6 +24,7 @@ struct DepthSet {
     int zFunc;                // D3DCMPFUNC
     int depthBias;
 };
+static_assert(sizeof(DepthSet) == 4 * sizeof(int), "a depth set reads as four ints");
 
 // Projection modes of the camera.
 enum { CAMERA_PERSPECTIVE = 0, CAMERA_ORTHOGRAPHIC = 1, CAMERA_USER_MATRIX = 2 };
@@ -95,7 +96,6 @@ struct DrawState {
 
     // Lights and material: kept by ResetGraphicsState.
     MaterialState material;
-    float ambient[4];             // global ambient: red, green, blue, alpha (0..1)
     int lightsChanged;            // device light indices must be re-assigned
     int lightsFullRefresh;
 };

@@ -48,3 +48,11 @@ int ReleaseGraphHandle(int handle)
         *record->deleteFlag = 1;
     return FreeHandleRecord(&GraphHandles, handle);
 }
+
+IDirect3DBaseTexture9* GraphFirstTexture(int handle)
+{
+    const GraphRecord* record = GetGraphRecord(handle);
+    if (!record || !record->image || !record->image->desc.texture || record->image->tileCount < 1)
+        return nullptr;
+    return record->image->tiles[0].texture;
+}

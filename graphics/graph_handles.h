@@ -18,3 +18,6 @@ int SetGraphDeleteFlag(int handle, int* flag);
 // The table side of deleting a graph: writes the delete flag, frees the
 // record and releases its slot. -1 for an invalid handle.
 int ReleaseGraphHandle(int handle);
+// The texture of a graph's first tile, or null (user stage programs may
+// name graphs).
+IDirect3DBaseTexture9* GraphFirstTexture(int handle);

@@ -8,14 +8,22 @@
 #include "graphics/draw_target.h"
 #include "graphics/mask_screen.h"
 #include "graphics/shaders.h"
+#include "graphics/state_cache.h"
+#include "graphics/vertex_batch.h"
 #include "runtime/library.h"
 
 DEFINE_HANDLE_TABLE(LightHandles, HANDLE_TYPE_LIGHT, LIGHT_HANDLE_MAX, SLOT_AT_END);
-Device3DCache Device3D;
+Device3DCache Device3D = { {}, {}, -1, -1 };
 
-// The vertex batch and the force-re-apply flag of the render-state caches.
-static void FlushBatch() {}
-static int ForceReapply() { return 0; }
+static void FlushBatch()
+{
+    FlushVertexBuffer();
+}
+
+static int ForceReapply()
+{
+    return DeviceStateCache.force;
+}
 
 static IDirect3DDevice9* Device()
 {
@@ -294,7 +302,7 @@ static D3DCOLORVALUE Product(const D3DCOLORVALUE& a, const D3DCOLORVALUE& b)
 
 int UploadLightAmbientConstants()
 {
-    const D3DMATERIAL9* m = &Device3D.material;
+    const D3DMATERIAL9* m = &DeviceStateCache.material;
     // Only lights 0..3 have registers.
     int last = Device3D.highestEnabledLight < SHADER_LIGHT_COUNT ? Device3D.highestEnabledLight : SHADER_LIGHT_COUNT - 1;
     for (int k = 0; k <= last; k++) {
@@ -304,7 +312,8 @@ int UploadLightAmbientConstants()
         SetVertexShaderConstants(VC_LIGHT + VC_LIGHT_STRIDE * k + 4, 1, &c.r);
         SetPixelShaderConstants(PC_LIGHT + PC_LIGHT_STRIDE * k + 2, 1, &c.r);
     }
-    D3DCOLORVALUE global = { Draw.ambient[0], Draw.ambient[1], Draw.ambient[2], Draw.ambient[3] };
+    const float* ambient = DeviceStateCache.ambient;   // a, r, g, b
+    D3DCOLORVALUE global = { ambient[1], ambient[2], ambient[3], ambient[0] };
     D3DCOLORVALUE c = Product(global, m->Ambient);
     c = { c.r + m->Emissive.r, c.g + m->Emissive.g, c.b + m->Emissive.b, c.a + m->Emissive.a };
     SetVertexShaderConstants(VC_AMBIENT, 1, &c.r);
@@ -391,10 +400,10 @@ int SetMaterialState(const D3DMATERIAL9* material)
 {
     if (!Device())
         return 0;
-    if (!ForceReapply() && memcmp(material, &Device3D.material, sizeof *material) == 0)
+    if (!ForceReapply() && memcmp(material, &DeviceStateCache.material, sizeof *material) == 0)
         return 0;
     FlushBatch();
-    Device3D.material = *material;
+    DeviceStateCache.material = *material;
     Float4 power;
     MakeFloat4(&power, material->Power, 0.0f, 0.0f, 0.0f);
     SetVertexShaderConstants(VC_MATERIAL, 1, &material->Diffuse.r);
@@ -427,25 +436,27 @@ static DWORD FloatBits(float f)
     return bits;
 }
 
-int SetGlobalAmbient(uint32_t color)
+int SetGlobalAmbient(DWORD color)
 {
     if (!Device())
         return 0;
-    if (Device3D.ambient == color && !ForceReapply())
+    float channels[4] = {   // a, r, g, b
+        (float)(color >> 24) / 255.0f,
+        (float)((color >> 16) & 0xFF) / 255.0f,
+        (float)((color >> 8) & 0xFF) / 255.0f,
+        (float)(color & 0xFF) / 255.0f,
+    };
+    if (memcmp(channels, DeviceStateCache.ambient, sizeof channels) == 0 && !ForceReapply())
         return 0;
     FlushBatch();
-    Draw.ambient[0] = (float)((color >> 16) & 0xFF) / 255.0f;
-    Draw.ambient[1] = (float)((color >> 8) & 0xFF) / 255.0f;
-    Draw.ambient[2] = (float)(color & 0xFF) / 255.0f;
-    Draw.ambient[3] = (float)(color >> 24) / 255.0f;
+    memcpy(DeviceStateCache.ambient, channels, sizeof channels);
     UploadLightAmbientConstants();
-    Device3D.ambient = color;
     return Device()->SetRenderState(D3DRS_AMBIENT, color) == D3D_OK ? 0 : -1;
 }
 
 int SetLightingEnableCached(int on)
 {
-    return SetCachedState(&Device3D.lighting, on, D3DRS_LIGHTING, on ? TRUE : FALSE);
+    return SetCachedState(&DeviceStateCache.lighting, on, D3DRS_LIGHTING, on ? TRUE : FALSE);
 }
 
 int SetLightingEnable(int on)
@@ -455,45 +466,142 @@ int SetLightingEnable(int on)
 
 int SetDiffuseMaterialSource(int on)
 {
-    return SetCachedState(&Device3D.diffuseSource, on, D3DRS_DIFFUSEMATERIALSOURCE, on ? D3DMCS_COLOR1 : D3DMCS_MATERIAL);
+    int source = on ? D3DMCS_COLOR1 : D3DMCS_MATERIAL;
+    return SetCachedState(&DeviceStateCache.diffuseMaterialSource, source, D3DRS_DIFFUSEMATERIALSOURCE, (DWORD)source);
 }
 
 int SetSpecularMaterialSource(int on)
 {
-    return SetCachedState(&Device3D.specularSource, on, D3DRS_SPECULARMATERIALSOURCE, on ? D3DMCS_COLOR2 : D3DMCS_MATERIAL);
+    int source = on ? D3DMCS_COLOR2 : D3DMCS_MATERIAL;
+    return SetCachedState(&DeviceStateCache.specularMaterialSource, source, D3DRS_SPECULARMATERIALSOURCE, (DWORD)source);
 }
 
 int ApplyLightingShaderState()
 {
-    if (!Device())
+    IDirect3DDevice9* device = Device();
+    if (!device)
         return -1;
     FlushBatch();
+    DeviceStateSet& c = DeviceStateCache;
+    static const int texCoordIndices[4] = { 0, 1, 1, 0 };
+    for (int k = 0; k < 4; k++) {
+        device->SetSamplerState((DWORD)k, D3DSAMP_ADDRESSU, (DWORD)c.stages[k].addressU);
+        device->SetSamplerState((DWORD)k, D3DSAMP_ADDRESSV, (DWORD)c.stages[k].addressV);
+        device->SetTextureStageState((DWORD)k, D3DTSS_TEXCOORDINDEX, (DWORD)texCoordIndices[k]);
+        c.stages[k].texCoordIndex = texCoordIndices[k];
+        if (DeviceObjects.tempArgSupported) {
+            device->SetTextureStageState((DWORD)k, D3DTSS_RESULTARG, D3DTA_CURRENT);
+            c.stages[k].resultToTemp = 0;
+        }
+    }
+    device->SetRenderState(D3DRS_SHADEMODE, (DWORD)c.shadeMode);
+    device->SetRenderState(D3DRS_LIGHTING, c.lighting ? TRUE : FALSE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetRenderState(D3DRS_DITHERENABLE, FALSE);
+    static const float vertexBase[4] = { 0.0f, 1.0f, 0.0f, 0.0f };
+    static const float pixelBase[4] = { 0.0f, 0.5f, 1.0f, 2.0f };
+    SetVertexShaderConstants(0, 1, vertexBase);
+    SetPixelShaderConstants(0, 1, pixelBase);
+    device->SetVertexShader(nullptr);
+    device->SetPixelShader(nullptr);
+    c.vertexShader = nullptr;
+    c.pixelShader = nullptr;
+    c.vertexDeclaration = nullptr;
+    VertexBatch.fvf = 0;
     return 0;
+}
+
+int MaterialChanged()
+{
+    return memcmp(&Draw.material.material, &DeviceStateCache.material, sizeof(D3DMATERIAL9)) != 0 ? 1 : 0;
+}
+
+const D3DMATERIAL9* DrawMaterial()
+{
+    return &Draw.material.material;
+}
+
+int DrawUsesVertexColor()
+{
+    return Draw.material.useVertexColor;
+}
+
+void ReapplyTransforms()
+{
+    Matrix world = Draw.world, view = Draw.view, projection = Draw.projection, viewport = Draw.viewport;
+    SetWorldMatrix(&world);
+    SetViewMatrix(&view);
+    SetProjectionMatrix(&projection);
+    SetViewportMatrix(&viewport);
+}
+
+void ReapplyDeviceLights()
+{
+    for (int k = 0; k <= Device3D.highestEnabledLight && k < DEVICE_LIGHT_COUNT; k++)
+        if (Device3D.lightEnabled[k]) {
+            D3DLIGHT9 light = Device3D.lights[k];
+            SetLightForward(k, 1, &light);
+        }
+}
+
+int LightsNeedRefresh()
+{
+    return Draw.lightsChanged || Draw.lightsFullRefresh ? 1 : 0;
+}
+
+void RefreshLightAssignments()
+{
+    int previous = Device3D.highestAssignedLight;
+    int next = 0;
+    static const D3DLIGHTTYPE order[3] = { D3DLIGHT_DIRECTIONAL, D3DLIGHT_SPOT, D3DLIGHT_POINT };
+    for (D3DLIGHTTYPE type : order)
+        for (int slot = 0; slot < LightHandles.endSlot; slot++) {
+            LightRecord* record = (LightRecord*)LightHandles.records[slot];
+            if (!record || !record->enabled || record->light.Type != type)
+                continue;
+            int index = next++;
+            if (index != record->deviceIndex || record->changed || Draw.lightsFullRefresh) {
+                record->deviceIndex = index;
+                record->changed = 0;
+                SetLightForward(index, 1, &record->light);
+            }
+        }
+    // Lights left without an index (disabled ones) no longer hold one.
+    for (int slot = 0; slot < LightHandles.endSlot; slot++) {
+        LightRecord* record = (LightRecord*)LightHandles.records[slot];
+        if (record && (!record->enabled || record->light.Type < D3DLIGHT_POINT || record->light.Type > D3DLIGHT_DIRECTIONAL))
+            record->deviceIndex = -1;
+    }
+    for (int index = next; index <= previous; index++)
+        SetLightEnableState(index, 0);
+    Device3D.highestAssignedLight = next - 1;
+    Draw.lightsChanged = 0;
+    Draw.lightsFullRefresh = 0;
 }
 
 // ---- Fog ---------------------------------------------------------------
 
 static void UploadFogConstant()
 {
-    float range = Device3D.fogEnd - Device3D.fogStart;
+    float range = DeviceStateCache.fogEnd - DeviceStateCache.fogStart;
     Float4 c;
-    MakeFloat4(&c, Device3D.fogEnd / range, -1.0f / range, Device3D.fogDensity, Euler);
+    MakeFloat4(&c, DeviceStateCache.fogEnd / range, -1.0f / range, DeviceStateCache.fogDensity, Euler);
     SetVertexShaderConstants(VC_FOG, 1, &c.x);
 }
 
 int SetFogEnableCached(int on)
 {
-    return SetCachedState(&Device3D.fogEnable, on, D3DRS_FOGENABLE, on ? TRUE : FALSE);
+    return SetCachedState(&DeviceStateCache.fogEnable, on, D3DRS_FOGENABLE, on ? TRUE : FALSE);
 }
 
 int SetFogVertexModeCached(int mode)
 {
     if (!Device())
         return 0;
-    if (Device3D.fogVertexMode == mode && !ForceReapply())
+    if (DeviceStateCache.fogVertexMode == mode && !ForceReapply())
         return 0;
     FlushBatch();
-    Device3D.fogVertexMode = mode;
+    DeviceStateCache.fogVertexMode = mode;
     SetVertexBool(0, mode == D3DFOG_LINEAR);
     SetVertexBool(1, mode == D3DFOG_EXP);
     SetVertexBool(2, mode == D3DFOG_EXP2);
@@ -501,14 +609,14 @@ int SetFogVertexModeCached(int mode)
     return Device()->SetRenderState(D3DRS_FOGVERTEXMODE, (DWORD)mode) == D3D_OK ? 0 : -1;
 }
 
-int SetFogColorCached(uint32_t color)
+int SetFogColorCached(DWORD color)
 {
     if (!Device())
         return 0;
-    if (Device3D.fogColor == color && !ForceReapply())
+    if (DeviceStateCache.fogColor == color && !ForceReapply())
         return 0;
     FlushBatch();
-    Device3D.fogColor = color;
+    DeviceStateCache.fogColor = color;
     return Device()->SetRenderState(D3DRS_FOGCOLOR, color) == D3D_OK ? 0 : -1;
 }
 
@@ -518,16 +626,16 @@ int SetFogRangeCached(float start, float end)
         return 0;
     int force = ForceReapply();
     int result = 0;
-    if (Device3D.fogStart != start || force) {
+    if (DeviceStateCache.fogStart != start || force) {
         FlushBatch();
-        Device3D.fogStart = start;
+        DeviceStateCache.fogStart = start;
         if (Device()->SetRenderState(D3DRS_FOGSTART, FloatBits(start)) != D3D_OK)
             result = -1;
         UploadFogConstant();
     }
-    if (Device3D.fogEnd != end || force) {
+    if (DeviceStateCache.fogEnd != end || force) {
         FlushBatch();
-        Device3D.fogEnd = end;
+        DeviceStateCache.fogEnd = end;
         if (Device()->SetRenderState(D3DRS_FOGEND, FloatBits(end)) != D3D_OK)
             result = -1;
         UploadFogConstant();
@@ -539,17 +647,17 @@ int SetFogDensityCached(float density)
 {
     if (!Device())
         return 0;
-    if (Device3D.fogDensity == density && !ForceReapply())
+    if (DeviceStateCache.fogDensity == density && !ForceReapply())
         return 0;
     FlushBatch();
-    Device3D.fogDensity = density;
+    DeviceStateCache.fogDensity = density;
     UploadFogConstant();
     return Device()->SetRenderState(D3DRS_FOGDENSITY, FloatBits(density)) == D3D_OK ? 0 : -1;
 }
 
 int SetFogKind(int mode)
 {
-    if (Draw.fog.mode == mode && (!Screen.hardware || Device3D.fogVertexMode == mode))
+    if (Draw.fog.mode == mode && (!Screen.hardware || DeviceStateCache.fogVertexMode == mode))
         return 0;
     Draw.fog.mode = mode;
     FlushBatch();
@@ -561,7 +669,7 @@ int SetFogKind(int mode)
 int SetFogColorRGB(int r, int g, int b)
 {
     uint32_t color = 0xFF000000u | ((uint32_t)r << 16) | ((uint32_t)g << 8) | (uint32_t)b;
-    if (Draw.fog.color == color && (!Screen.hardware || Device3D.fogColor == color))
+    if (Draw.fog.color == color && (!Screen.hardware || DeviceStateCache.fogColor == color))
         return 0;
     Draw.fog.color = color;
     FlushBatch();
@@ -573,7 +681,7 @@ int SetFogColorRGB(int r, int g, int b)
 int SetFogRange(float start, float end)
 {
     if (Draw.fog.start == start && Draw.fog.end == end
-        && (!Screen.hardware || (Device3D.fogStart == start && Device3D.fogEnd == end)))
+        && (!Screen.hardware || (DeviceStateCache.fogStart == start && DeviceStateCache.fogEnd == end)))
         return 0;
     Draw.fog.start = start;
     Draw.fog.end = end;
@@ -597,7 +705,6 @@ int ResetGraphicsState()
     Draw.noVSyncRequest = kept.noVSyncRequest;
     Draw.reducedScreen = kept.reducedScreen;
     Draw.material = kept.material;
-    memcpy(Draw.ambient, kept.ambient, sizeof Draw.ambient);
     Draw.lightsChanged = kept.lightsChanged;
     Draw.lightsFullRefresh = kept.lightsFullRefresh;
     Draw.defaultLight = kept.defaultLight;

@@ -25,21 +25,13 @@ struct LightRecord {
 
 extern HandleTable LightHandles;
 
-// The 3D states as last sent to the device.
+// The lights as last sent to the device (the other 3D states are cached in
+// the device-state cache).
 struct Device3DCache {
     D3DLIGHT9 lights[DEVICE_LIGHT_COUNT];
     int lightEnabled[DEVICE_LIGHT_COUNT];
     int highestEnabledLight;  // -1 = none
-    D3DMATERIAL9 material;
-    uint32_t ambient;         // D3DRS_AMBIENT
-    int lighting;             // D3DRS_LIGHTING
-    int diffuseSource;        // flag; 255 = unknown (first call reaches the device)
-    int specularSource;       // flag; 255 = unknown
-    int shadeMode;            // D3DRS_SHADEMODE
-    int fogEnable;
-    int fogVertexMode;
-    uint32_t fogColor;
-    float fogStart, fogEnd, fogDensity;
+    int highestAssignedLight; // highest index the last light refresh gave; -1 = none
 };
 
 extern Device3DCache Device3D;
@@ -73,7 +65,7 @@ int SetLightState(int index, const D3DLIGHT9* light);
 int SetLightEnableState(int index, int enable);
 int UploadLightAmbientConstants();
 int SetMaterialState(const D3DMATERIAL9* material);
-int SetGlobalAmbient(uint32_t color);
+int SetGlobalAmbient(DWORD color);
 int SetLightingEnable(int on);
 int SetLightingEnableCached(int on);
 int SetDiffuseMaterialSource(int on);
@@ -86,9 +78,25 @@ int SetFogColorRGB(int r, int g, int b);
 int SetFogRange(float start, float end);
 int SetFogEnableCached(int on);
 int SetFogVertexModeCached(int mode);
-int SetFogColorCached(uint32_t color);
+int SetFogColorCached(DWORD color);
 int SetFogRangeCached(float start, float end);
 int SetFogDensityCached(float density);
+
+// For the per-draw set-up and the re-apply after a device reset.
+// 1 when the draw state's material differs from the device's.
+int MaterialChanged();
+const D3DMATERIAL9* DrawMaterial();
+int DrawUsesVertexColor();
+// Sends the world, view, projection and viewport matrices again.
+void ReapplyTransforms();
+// Sets and enables every device light slot in use again.
+void ReapplyDeviceLights();
+// The light list changed or a full refresh was asked for.
+int LightsNeedRefresh();
+// Gives the enabled lights device indices (directional, then spot, then
+// point lights), sends those whose index or content changed, switches off
+// the indices no longer used and clears both flags.
+void RefreshLightAssignments();
 
 // Graphics start-up: every draw setting back to its default.
 int ResetGraphicsState();

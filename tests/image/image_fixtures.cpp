@@ -4,9 +4,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "image/image_loader.h"
 #include "runtime/file/stream.h"
-#include "tests/support/test_support.h"
+#include "tests/support/test_files.h"
 
 std::string FixturePath(const char* name)
 {
@@ -26,7 +25,7 @@ int DecodeBlock(const std::vector<uint8_t>& data, RasterImage* image, ImageDecod
     stream.ops = *GetMemoryStreamFunctions();
     stream.handle = OpenMemoryStream(data.empty() ? "" : (const void*)data.data(), (int)data.size());
     memset(image, 0, sizeof *image);
-    int result = decoder ? decoder(&stream, image) : LoadImageFromStream(&stream, image);
+    int result = decoder(&stream, image);
     stream.ops.close(stream.handle);
     return result;
 }

@@ -31,9 +31,9 @@ const uint32_t TwoColours[2] = {0x00FF00, 0xC82860};
 std::string FixturePath(const char* name);
 std::vector<uint8_t> ReadFixture(const char* name);
 
-// Decodes a block through a memory stream with one decoder, or with the
-// whole loader list when decoder is null.
-int DecodeBlock(const std::vector<uint8_t>& data, RasterImage* image, ImageDecoder decoder = nullptr);
+// Decodes a block through a memory stream with one decoder (or with the
+// whole loader list, LoadImageFromStream).
+int DecodeBlock(const std::vector<uint8_t>& data, RasterImage* image, ImageDecoder decoder);
 
 // The colour of pixel (x, y) as 0x00RRGGBB (GetRasterImagePixel), or -1.
 int64_t PixelColour(RasterImage* image, int x, int y);

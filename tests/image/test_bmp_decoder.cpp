@@ -51,6 +51,20 @@ uint8_t Index(const RasterImage& image, int x, int y)
     return ((const uint8_t*)image.pixels)[y * image.pitch + x];
 }
 
+// GDI draws the 1- and 16-bit and bit-field kinds; the native build has no
+// GDI and refuses them.
+#ifdef _WIN32
+const bool HaveGdi = true;
+#else
+const bool HaveGdi = false;
+#endif
+
+// The 16-bit and bit-field fixtures (the 1-bit ones are tested apart).
+bool DrawnByGdi(const char* name)
+{
+    return strncmp(name, "p16", 3) == 0 || strcmp(name, "p32_bitfields.bmp") == 0;
+}
+
 // Every fixture, for the damage tests.
 const char* const allFixtures[] = {
     "p1.bmp", "p4.bmp", "p4_topdown.bmp", "p8.bmp", "p8_short_table.bmp", "p8_topdown.bmp", "p8_v5.bmp",
@@ -79,6 +93,10 @@ TEST(BmpDecoder, EveryEncodingHoldsThePicture)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         RasterImage image;
+        if (!HaveGdi && DrawnByGdi(c.file)) {
+            EXPECT_EQ(-1, DecodeBlock(ReadFixture(c.file), &image, LoadBmpImage));
+            continue;
+        }
         ASSERT_EQ(0, DecodeBlock(ReadFixture(c.file), &image, LoadBmpImage));
         EXPECT_EQ(PictureWidth, image.width);
         EXPECT_EQ(PictureHeight, image.height);
@@ -96,6 +114,10 @@ TEST(BmpDecoder, EveryEncodingHoldsThePicture)
     for (const char* name : {"p1.bmp", "p1_v5.bmp", "p1_core.bmp"}) {
         SCOPED_TRACE(name);
         RasterImage image;
+        if (!HaveGdi) {
+            EXPECT_EQ(-1, DecodeBlock(ReadFixture(name), &image, LoadBmpImage));
+            continue;
+        }
         ASSERT_EQ(0, DecodeBlock(ReadFixture(name), &image, LoadBmpImage));
         EXPECT_EQ(3, image.format.bytesPerPixel);
         EXPECT_EQ(24, image.pitch);
@@ -144,10 +166,12 @@ TEST(BmpDecoder, ThirtyTwoBitAlpha)
     FreeRasterImage(&image);
 
     // Bit fields go through GDI and lose it.
-    ASSERT_EQ(0, DecodeBlock(ReadFixture("p32_bitfields.bmp"), &image, LoadBmpImage));
-    EXPECT_EQ(0u, image.format.alphaMask);
-    EXPECT_EQ(24, image.format.bitDepth);
-    FreeRasterImage(&image);
+    if (HaveGdi) {
+        ASSERT_EQ(0, DecodeBlock(ReadFixture("p32_bitfields.bmp"), &image, LoadBmpImage));
+        EXPECT_EQ(0u, image.format.alphaMask);
+        EXPECT_EQ(24, image.format.bitDepth);
+        FreeRasterImage(&image);
+    }
 
     // A one-pixel file has no room for masks after its header and is still read.
     ASSERT_EQ(0, DecodeBlock(ReadFixture("p32_1x1.bmp"), &image, LoadBmpImage));
@@ -327,6 +351,7 @@ TEST(BmpDecoder, PicturesBeyondTheSizeLimitAreRefused)
     EXPECT_EQ(before, GetAllocCount());
 }
 
+#ifdef _WIN32
 TEST(BmpDecoder, GdiPath)
 {
     int before = GetAllocCount();
@@ -352,6 +377,7 @@ TEST(BmpDecoder, GdiPath)
 
     EXPECT_EQ(before, GetAllocCount());
 }
+#endif
 
 TEST(BmpDecoder, EveryTruncationIsHandled)
 {

@@ -145,7 +145,7 @@ TEST(ImageLoader, EveryDecoderSeesOffsetZeroAndAClearedImage)
     seenPosition = -1;
     sawClearedImage = false;
     RasterImage image;
-    ASSERT_EQ(0, DecodeBlock(ReadFixture("p24.bmp"), &image));
+    ASSERT_EQ(0, DecodeBlock(ReadFixture("p24.bmp"), &image, LoadImageFromStream));
     EXPECT_EQ(0, seenPosition);
     EXPECT_TRUE(sawClearedImage);
     ExpectPicture(&image);
@@ -157,7 +157,7 @@ TEST(ImageLoader, ABlockNoDecoderTakesLeavesNothingAllocated)
     int before = GetAllocCount();
     std::vector<uint8_t> junk(300, 0x42);
     RasterImage image;
-    EXPECT_EQ(-1, DecodeBlock(junk, &image));
+    EXPECT_EQ(-1, DecodeBlock(junk, &image, LoadImageFromStream));
     EXPECT_EQ(-1, LoadImageData(nullptr, junk.data(), (int)junk.size(), 1, 0, 0, &image, nullptr, nullptr));
     EXPECT_EQ(-1, LoadImageData(nullptr, junk.data(), 0, 1, 0, 0, &image, nullptr, nullptr));
     EXPECT_EQ(-1, LoadImageData(nullptr, nullptr, 100, 1, 0, 0, &image, nullptr, nullptr));
@@ -356,7 +356,7 @@ TEST(ImageLoader, DibSharesOrCopiesPixels)
 {
     std::vector<uint8_t> data = ReadFixture("p8.bmp");
     RasterImage image;
-    ASSERT_EQ(0, DecodeBlock(data, &image));
+    ASSERT_EQ(0, DecodeBlock(data, &image, LoadImageFromStream));
     std::vector<uint8_t> block(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
     BITMAPINFO* header = (BITMAPINFO*)block.data();
     void* pixels = nullptr;
@@ -375,7 +375,7 @@ TEST(ImageLoader, DibSharesOrCopiesPixels)
     FreeRasterImage(&image);
 
     // A pitch other than the DIB row size is copied.
-    ASSERT_EQ(0, DecodeBlock(ReadFixture("p24.bmp"), &image));
+    ASSERT_EQ(0, DecodeBlock(ReadFixture("p24.bmp"), &image, LoadImageFromStream));
     image.pitch = 28;   // rows wider than the DIB's 24 bytes (4 of them fit the buffer)
     image.height = 4;
     EXPECT_EQ(1, MakeDibFromRasterImage(&image, header, &pixels, 0, 0));

@@ -7,9 +7,7 @@
 #include <string>
 #include <vector>
 
-// Arguments left on the command line after GoogleTest took its own.
-int TestArgCount();
-const char* TestArg(int index);
+#include "tests/support/test_files.h"
 
 // A new empty directory under the system's temporary directory, removed with
 // everything in it by RemoveTree.
@@ -19,11 +17,6 @@ void RemoveTree(const std::string& path);
 // made of nested directories (existing ones are taken as they are); "" when
 // it cannot be made.
 std::string MakeNestedDir(const std::string& parent, size_t length);
-
-// Writes a whole file; true on success.
-bool WriteWholeFile(const std::string& path, const void* data, size_t size);
-// Reads a whole file into data; false when it cannot be opened.
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* data);
 
 // A message the library's window procedure does not handle, and how often a
 // window counted with CountMessagesOf has received it since the count was

@@ -1,6 +1,6 @@
 // Writes the fuzz targets' seed corpora: LZ blocks from the packer's encoder,
-// and converter and DXT inputs whose pixels come from the library's colour
-// formats. Run by `scripts/fuzz.sh --seeds`; the output is committed under
+// converter and DXT inputs whose pixels come from the library's colour
+// formats, and settings files. Run by `scripts/fuzz.sh --seeds`; the output is committed under
 // tests/native/fuzz/corpus, one directory per target.
 //   fuzz_seeds CORPUS-DIR
 #include <stdio.h>
@@ -284,6 +284,32 @@ void DxtSeeds()
     }
 }
 
+// ---------------------------------------------------------------------------
+// Settings files: a whole one of the defaults, a customised one, one cut off
+// mid-field, and one with every field out of range.
+
+void SettingsSeeds()
+{
+    struct Seed {
+        const char* name;
+        int32_t fields[21];
+        size_t size;
+    };
+    static const Seed seeds[] = {
+        {"defaults", {1, 30, 30, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 0, 0}, 84},
+        {"customised", {0, 100, 0, 3, 1, 2, 0, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 4, 2}, 84},
+        {"cut", {1, 55, 70, 2, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 1, 1}, 30},
+        {"wild", {-7, 101, -1, 17, -1, 99, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x7fffffff, 7, 3}, 84},
+    };
+    for (const Seed& seed : seeds) {
+        Bytes file;
+        for (int32_t v : seed.fields)
+            Put32(file, (uint32_t)v);
+        file.resize(seed.size);
+        Write("settings", seed.name, file);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -297,6 +323,7 @@ int main(int argc, char** argv)
     LzSeeds();
     ConvertSeeds();
     DxtSeeds();
+    SettingsSeeds();
     if (failures)
         fprintf(stderr, "fuzz_seeds: %d files not written\n", failures);
     return failures ? 1 : 0;

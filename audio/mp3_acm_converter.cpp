@@ -1,0 +1,336 @@
+// MP3 files through the Audio Compression Manager, and the ACM stream
+// operations that WAVE files with compressed formats share.
+#include <string.h>
+
+#include "audio/sound_converter.h"
+#include "runtime/memory.h"
+
+#if !defined(_WIN64)
+static_assert(sizeof(ACMSTREAMHEADER) == 84, "the stream header of 32-bit Windows");
+#endif
+static_assert(sizeof(MPEGLAYER3WAVEFORMAT) == 30, "the MPEG layer-3 format record");
+
+namespace {
+
+// kbit/s by [MPEG-2][layer][index]; index 0 is free format.
+const uint16_t kBitrates[2][3][15] = {
+    {
+        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
+    },
+    {
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+    },
+};
+
+const uint32_t kSampleRates[2][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}};
+
+// A format block of the largest size any codec asks for, never smaller than
+// the MPEG layer-3 record.
+const DWORD kMaxFormatBlock = 0x10000;
+
+void CloseAcmStream(HACMSTREAM* stream)
+{
+    if (*stream)
+        acmStreamClose(*stream, 0);
+    *stream = nullptr;
+}
+
+// Moves within the output buffer to target (which lies in it).
+void MoveWithinBuffer(SoundConverter* c, int64_t target)
+{
+    int32_t step = (int32_t)(target - c->bytePosition);
+    c->bufferOffset += step;
+    c->bytePosition += step;
+    c->bytesLeft -= step;
+}
+
+struct Mp3Walk {
+    int64_t dataStart;
+    int64_t dataEnd;
+    int64_t totalSamples;
+};
+
+// Finds the frames between the ID3v2 tag and the ID3v1 trailer and sums
+// their samples. 0, or -1 when no usable frame is found.
+int WalkMp3Frames(SoundConverter* c, int64_t fileSize, Mp3Walk* walk)
+{
+    StreamDescriptor* s = &c->source;
+    unsigned char b[10];
+
+    int64_t tagLength = 0;
+    if (s->ops.read(b, 1, 3, s->handle) == 3 && memcmp(b, "ID3", 3) == 0) {
+        if (s->ops.read(b + 3, 1, 7, s->handle) != 7)
+            return -1;
+        tagLength = 10 + ((int64_t)b[6] << 21) + ((int64_t)b[7] << 14) + ((int64_t)b[8] << 7) + b[9];
+        if (b[3] == 4 && (b[5] & 0x10))
+            tagLength += 10;
+    }
+
+    // Files too small to hold a trailer and a frame have no trailer.
+    int64_t dataEnd = fileSize;
+    if (fileSize > 128) {
+        s->ops.seek(s->handle, (long)(fileSize - 128), SEEK_SET);
+        if (s->ops.read(b, 1, 3, s->handle) == 3 && memcmp(b, "TAG", 3) == 0)
+            dataEnd = fileSize - 128;
+    }
+    if (tagLength >= dataEnd)
+        return -1;
+
+    int64_t dataStart = -1;
+    int64_t lastFrameEnd = 0;
+    int64_t total = 0;
+    int64_t pos = tagLength;
+    s->ops.seek(s->handle, (long)pos, SEEK_SET);
+    for (;;) {
+        // Frames start before the trailer: the search stops there.
+        int synced = 0;
+        while (pos < dataEnd) {
+            if (s->ops.read(b, 1, 1, s->handle) != 1)
+                break;
+            pos++;
+            if (b[0] != 0xFF || pos >= dataEnd)
+                continue;
+            if (s->ops.read(b + 1, 1, 1, s->handle) != 1)
+                break;
+            pos++;
+            // A header cut off by the end of the file is no frame.
+            if ((b[1] & 0xF0) == 0xF0) {
+                synced = s->ops.read(b + 2, 1, 2, s->handle) == 2;
+                break;
+            }
+        }
+        if (!synced) {
+            dataEnd = lastFrameEnd;
+            break;
+        }
+        int64_t frameStart = pos - 2;
+        MpegFrameHeader h;
+        // Free-format frames carry no length to walk by.
+        if (ParseMpegAudioHeader(b, &h) < 0 || h.frameLength == 0 || h.bitrate == 0)
+            return -1;
+        if (dataStart < 0)
+            dataStart = frameStart;
+        total += h.samplesPerFrame;
+        int64_t frameEnd = frameStart + h.frameLength;
+        lastFrameEnd = frameEnd;
+        if (frameEnd < dataEnd) {
+            pos = frameEnd;
+            s->ops.seek(s->handle, (long)pos, SEEK_SET);
+            continue;
+        }
+        break;
+    }
+    if (dataStart < 0 || dataEnd <= dataStart)
+        return -1;
+    walk->dataStart = dataStart;
+    walk->dataEnd = dataEnd;
+    walk->totalSamples = total;
+    return 0;
+}
+
+} // namespace
+
+int OpenConverterAcmStream(SoundConverter* c, HACMSTREAM* stream)
+{
+    *stream = nullptr;
+    if (acmStreamOpen(stream, nullptr, c->acm.sourceFormat, &c->format, nullptr, 0, 0,
+                      ACM_STREAMOPENF_NONREALTIME) != 0) {
+        *stream = nullptr;
+        return -1;
+    }
+    return 0;
+}
+
+int ParseMpegAudioHeader(const unsigned char* p, MpegFrameHeader* out)
+{
+    if (p[0] != 0xFF || (p[1] & 0xF0) != 0xF0)
+        return -2;
+    int layerCode = (p[1] >> 1) & 3;
+    out->mpeg2 = (p[1] & 0x08) ? 0 : 1;
+    if (layerCode == 0)
+        return -1;
+    out->layer = (uint8_t)(3 - layerCode);
+    out->bitrateIndex = p[2] >> 4;
+    out->sampleRateIndex = (p[2] >> 2) & 3;
+    out->padding = (p[2] >> 1) & 1;
+    out->channels = (p[3] >> 6) == 3 ? 1 : 2;
+    if (out->bitrateIndex == 15 || out->sampleRateIndex == 3)
+        return -1;
+    out->sampleRate = kSampleRates[out->mpeg2][out->sampleRateIndex];
+    out->bitrate = kBitrates[out->mpeg2][out->layer][out->bitrateIndex];
+    if (out->layer == 0) {
+        out->frameLength = (12000 * out->bitrate / out->sampleRate + out->padding) * 4;
+        out->samplesPerFrame = 384;
+    } else if (out->layer == 2 && out->mpeg2) {
+        out->frameLength = 72000 * out->bitrate / out->sampleRate + out->padding;
+        out->samplesPerFrame = 576;
+    } else {
+        out->frameLength = 144000 * out->bitrate / out->sampleRate + out->padding;
+        out->samplesPerFrame = 1152;
+    }
+    return 0;
+}
+
+int OpenMp3AcmConverter(SoundConverter* c)
+{
+    StreamDescriptor* s = &c->source;
+    AcmConverterState* a = &c->acm;
+    a->sourceFormat = nullptr;
+    a->stream = nullptr;
+    a->spareStream = nullptr;
+    a->data = nullptr;
+    a->dataSize = 0;
+    a->readPosition = 0;
+    a->totalSamples = 0;
+
+    long fileSize = GetConverterStreamSize(c);
+    if (fileSize < 0)
+        return -1;
+    s->ops.seek(s->handle, 0, SEEK_SET);
+    Mp3Walk walk;
+    if (WalkMp3Frames(c, fileSize, &walk) != 0)
+        return -1;
+
+    unsigned char b[4];
+    MpegFrameHeader h;
+    s->ops.seek(s->handle, (long)walk.dataStart, SEEK_SET);
+    if (s->ops.read(b, 1, 4, s->handle) != 4 || ParseMpegAudioHeader(b, &h) != 0)
+        return -1;
+
+    DWORD formatSize = 0;
+    acmMetrics(nullptr, ACM_METRIC_MAX_SIZE_FORMAT, &formatSize);
+    if (formatSize == 0)
+        formatSize = sizeof(MPEGLAYER3WAVEFORMAT);
+    if (formatSize < sizeof(MPEGLAYER3WAVEFORMAT))
+        formatSize = sizeof(MPEGLAYER3WAVEFORMAT);
+    if (formatSize > kMaxFormatBlock)
+        return -1;
+    MPEGLAYER3WAVEFORMAT* mp3 = (MPEGLAYER3WAVEFORMAT*)AllocTrackedZero(formatSize, "", 0);
+    if (!mp3)
+        return -1;
+    a->sourceFormat = &mp3->wfx;
+    mp3->wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
+    mp3->wfx.nChannels = h.channels;
+    mp3->wfx.nSamplesPerSec = h.sampleRate;
+    mp3->wfx.nAvgBytesPerSec = h.bitrate * 1000 / 8;
+    mp3->wfx.nBlockAlign = 1;
+    mp3->wfx.wBitsPerSample = 0;
+    mp3->wfx.cbSize = MPEGLAYER3_WFX_EXTRA_BYTES;
+    mp3->wID = MPEGLAYER3_ID_MPEG;
+    mp3->fdwFlags = h.padding ? MPEGLAYER3_FLAG_PADDING_ON : MPEGLAYER3_FLAG_PADDING_ISO;
+    mp3->nBlockSize = (WORD)h.frameLength;
+    mp3->nFramesPerBlock = 1;
+    mp3->nCodecDelay = 700;
+    s->ops.seek(s->handle, (long)walk.dataStart, SEEK_SET);
+
+    c->dataStart = (int32_t)walk.dataStart;
+    c->dataSize = (int32_t)(walk.dataEnd - walk.dataStart);
+    memset(&c->format, 0, sizeof(WAVEFORMATEX));
+    c->format.wFormatTag = WAVE_FORMAT_PCM;
+    if (acmFormatSuggest(nullptr, a->sourceFormat, &c->format, sizeof(WAVEFORMATEX),
+                         ACM_FORMATSUGGESTF_WFORMATTAG) != 0)
+        goto fail;
+    if (!IsPlayablePcmFormat(&c->format))
+        goto fail;
+    // The total output must be countable in the converter's 32-bit sizes.
+    if (walk.totalSamples * c->format.nBlockAlign > 0x7FFFFFFF)
+        goto fail;
+    a->totalSamples = (int32_t)walk.totalSamples;
+
+    a->data = (unsigned char*)AllocTracked((size_t)c->dataSize, "", 0);
+    if (!a->data || s->ops.read(a->data, 1, (size_t)c->dataSize, s->handle) != (size_t)c->dataSize)
+        goto fail;
+    a->dataSize = c->dataSize;
+    s->ops.seek(s->handle, c->dataStart, SEEK_SET);
+    a->readPosition = 0;
+
+    if (OpenConverterAcmStream(c, &a->stream) != 0 || OpenConverterAcmStream(c, &a->spareStream) != 0)
+        goto fail;
+    c->bufferSize = (int32_t)((uint64_t)c->format.nAvgBytesPerSec * 4 / 3);
+    c->method = kConverterAcm;
+    return 0;
+
+fail:
+    CloseAcmConverter(c);
+    return -1;
+}
+
+int ConvertAcmBlock(SoundConverter* c)
+{
+    AcmConverterState* a = &c->acm;
+    if (a->readPosition >= a->dataSize)
+        return -1;
+    ACMSTREAMHEADER header;
+    memset(&header, 0, sizeof header);
+    header.cbStruct = sizeof header;
+    header.pbSrc = a->data + a->readPosition;
+    header.cbSrcLength = (DWORD)(a->dataSize - a->readPosition < 2048 ? a->dataSize - a->readPosition : 2048);
+    header.pbDst = c->buffer;
+    header.cbDstLength = (DWORD)c->bufferSize;
+    if (acmStreamPrepareHeader(a->stream, &header, 0) != 0)
+        return -1;
+    acmStreamConvert(a->stream, &header, ACM_STREAMCONVERTF_BLOCKALIGN);
+    // The codec's reported lengths never count beyond the buffers given.
+    DWORD produced = header.cbDstLengthUsed < header.cbDstLength ? header.cbDstLengthUsed : header.cbDstLength;
+    DWORD consumed = header.cbSrcLengthUsed < header.cbSrcLength ? header.cbSrcLengthUsed : header.cbSrcLength;
+    c->bytesLeft = (int32_t)produced;
+    a->readPosition += (int32_t)consumed;
+    acmStreamUnprepareHeader(a->stream, &header, 0);
+    if (produced == 0) {
+        c->bytesLeft = 0;
+        a->readPosition = a->dataSize;
+        return -1;
+    }
+    return 0;
+}
+
+int SeekAcmConverter(SoundConverter* c, int sample)
+{
+    AcmConverterState* a = &c->acm;
+    int64_t target = (int64_t)sample * c->format.nBlockAlign;
+    if (target >= c->bytePosition && target <= (int64_t)c->bytePosition + c->bytesLeft) {
+        MoveWithinBuffer(c, target);
+        return 0;
+    }
+    if (target < c->bytePosition) {
+        // Decoding starts again at the first byte with a fresh codec state.
+        HACMSTREAM used = a->stream;
+        a->stream = a->spareStream;
+        a->spareStream = used;
+        a->readPosition = 0;
+        c->bytePosition = 0;
+        c->bytesLeft = 0;
+        c->bufferOffset = 0;
+        CloseAcmStream(&a->spareStream);
+        OpenConverterAcmStream(c, &a->spareStream);
+    }
+    while ((int64_t)c->bytePosition + c->bytesLeft < target) {
+        c->bytePosition += c->bytesLeft;
+        c->bytesLeft = 0;
+        c->bufferOffset = 0;
+        if (ConvertAcmBlock(c) != 0) {
+            c->bytesLeft = 0;
+            return 0;
+        }
+    }
+    MoveWithinBuffer(c, target);
+    return 0;
+}
+
+int CloseAcmConverter(SoundConverter* c)
+{
+    AcmConverterState* a = &c->acm;
+    FreeTracked(a->sourceFormat);
+    a->sourceFormat = nullptr;
+    CloseAcmStream(&a->stream);
+    CloseAcmStream(&a->spareStream);
+    FreeTracked(a->data);
+    a->data = nullptr;
+    a->dataSize = 0;
+    a->readPosition = 0;
+    return 0;
+}
