@@ -1,4 +1,5 @@
-// Graphics start-up and shut-down, the screen settings and the device objects.
+// Graphics start-up and shut-down, the screen settings, the Direct3D device
+// objects and the texture format table.
 #pragma once
 
 #include <windows.h>
@@ -14,9 +15,23 @@ struct ScreenSettings {
     int hardware;            // 1 = Direct3D device in use
     int softwareOnly;        // no Direct3D at all
     int doubled;             // 320 x 240 shown on a 640 x 480 display mode
+    int displayChanged;      // the display mode was changed through the display settings
+    unsigned int backColor;  // 0x00RRGGBB of clears and the first fill of the software screen
 };
 
 extern ScreenSettings Screen;
+
+// Options of the device; nothing in this program sets them.
+struct DeviceOptionSet {
+    int useAdapterIndex, adapterIndex;
+    int multithreaded;
+    int forceSoftwareVertexProcessing;
+    int compositionOff;
+    int multisampleType, multisampleQuality;
+    int fpuPreserve;
+};
+
+extern DeviceOptionSet DeviceOptions;
 
 // The Direct3D objects; each null when absent.
 struct DeviceObjectSet {
@@ -81,6 +96,32 @@ int QueryDirect3DAllowed();
 // The DirectDraw 7 object, or null.
 void* GetDirectDrawObject();
 
+// The Direct3D layer alone (device reset and start-up): 0, or -1 when
+// d3d9.dll or DirectDraw is missing or the software path cannot start.
+int InitDirect3DGraphics();
+int TerminateDirect3D();
+int CreateDirectDrawObject();
+int CreateDirect3DObject();
+int CreateD3DDevice();
+int CreateZBuffer();
+int CreateBrightnessVolumeTexture();
+// Fills DeviceFormatTable for the device's back buffer; -1 when a format
+// that textures cannot do without is missing.
+int FillDeviceFormatTable();
+// Log name of a Direct3D format.
+const char* DeviceFormatName(D3DFORMAT format);
+
+// The colour of the same hue and saturation at full value.
+void MaxBrightnessColor(int r, int g, int b, int* outR, int* outG, int* outB);
+
+// Software screens: the primary screen image and the two work images of
+// the software string drawing.
+int CreateSoftScreenImages();
+int ReleaseSoftScreenImages();
+
+// Full-screen display mode through the display settings; 0 or -1.
+int ChangeDisplayResolution();
+
 // 1 while a Direct3D device exists.
 int HasDirect3DDevice();
 // Ends an open scene and presents the whole back buffer once; 0, or -1 when
@@ -91,3 +132,8 @@ int PresentDeviceOnce();
 // another operation closes it.
 void BeginSceneIfNeeded();
 void EndSceneIfNeeded();
+
+int SetDialogMode(int on);
+int SetDialogModeAfterScene(int on);
+IDirect3DVertexBuffer9* CreateVertexBufferObject(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
+IDirect3DIndexBuffer9* CreateIndexBufferObject(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool);

@@ -87,3 +87,24 @@ struct GraphCreateSettings {
     uint32_t transColor;      // 0x00RRGGBB
     int useTransColor;
 };
+
+struct ColorFormat;
+struct MEMIMG;
+struct RasterImage;
+
+// 1 when graph is a valid graph handle whose picture was made as a draw
+// target, else 0.
+int IsDrawableGraph(int graph);
+// The graph's size: 0, or -1 (nothing written) for an invalid handle.
+int QueryGraphSize(int graph, int* width, int* height);
+// A drawable graph's render-target surface and its format kind; null / -1
+// for any other graph.
+IDirect3DSurface9* GetGraphTargetSurface(int graph);
+int GetGraphFormatKind(int graph);
+// A software graph's memory image (the view of its rectangle); null for a
+// graph with textures or an invalid handle.
+MEMIMG* GetGraphMemImage(int graph);
+// Writes an image of the graph's size into its texture tiles; 0 or -1.
+int CopyImageToGraphTiles(int graph, const RasterImage* image);
+// The colour format of a Direct3D format number, or null.
+const ColorFormat* GetD3DFormatColorFormat(int format);

@@ -11,3 +11,7 @@ int SetMaskDrawing(int flag)
 }
 
 int GetMaskDrawing() { return requested; }
+MEMIMG* GetMaskScreenImage() { return nullptr; }
+IDirect3DSurface9* GetMaskScreenSurface() { return nullptr; }
+int TerminateMaskScreen() { return 0; }
+int DeleteAllMaskData() { return 0; }

@@ -3,3 +3,4 @@
 // Stand-ins until the model module exists.
 int InitializeModelSystem() { return 0; }
 int TerminateModelSystem() { return 0; }
+int ReleaseModelDeviceObjects() { return 0; }

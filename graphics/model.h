@@ -3,3 +3,5 @@
 
 int InitializeModelSystem();
 int TerminateModelSystem();
+// Releases the models' vertex and index buffers (device release).
+int ReleaseModelDeviceObjects();

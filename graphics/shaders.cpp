@@ -29,3 +29,23 @@ int SetPixelShaderConstants(int first, int count, const float* data)
     memcpy(PixelShaderConstants[first], data, (size_t)count * sizeof PixelShaderConstants[0]);
     return 0;
 }
+
+// Stand-ins until the shader pack exists: the programmable mode is on exactly
+// when the device allows it.
+int SetupProgrammableShaders()
+{
+    ProgrammableShaders = DeviceObjects.vertexShader20 && DeviceObjects.pixelShader20;
+    return 0;
+}
+
+int CreateVertexDeclarations() { return 0; }
+int ReleaseVertexDeclarations() { return 0; }
+
+int ReleasePackShaders()
+{
+    ProgrammableShaders = 0;
+    return 0;
+}
+
+int DeleteAllShaders() { return 0; }
+int ReleaseShaderPack() { return 0; }

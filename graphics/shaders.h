@@ -12,3 +12,13 @@ extern float PixelShaderConstants[32][4];
 // In programmable mode also uploads to the device (library set first).
 int SetVertexShaderConstants(int first, int count, const float* data);
 int SetPixelShaderConstants(int first, int count, const float* data);
+
+// Called after the Z buffer: unpacks the pack and makes the base shaders; 0.
+int SetupProgrammableShaders();
+int CreateVertexDeclarations();
+int ReleaseVertexDeclarations();
+// Releases the pack's shader objects (device release).
+int ReleasePackShaders();
+int DeleteAllShaders();
+// Closes the shader archive and frees the unpacked pack (graphics end).
+int ReleaseShaderPack();

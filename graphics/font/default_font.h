@@ -3,3 +3,7 @@
 
 int SetDefaultFontSize(int size);
 int SetDefaultFontThickness(int thickness);
+// Graphics start-up: the default font settings back to their defaults.
+int ResetFontSettings();
+// Graphics end: deletes every font and resets the font system.
+int RestartFontSystem();

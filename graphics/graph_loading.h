@@ -1,0 +1,5 @@
+// Graph loading, creation, restore and deletion.
+#pragma once
+
+// Deletes every graph (graphics end).
+int FreeAllGraphs();

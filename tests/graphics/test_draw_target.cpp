@@ -1,0 +1,251 @@
+// Draw targets on the real device and in the software renderer: selection
+// and its refusals, clearing read back through the screen lock, the lock's
+// rectangle checks, and present in window mode seen in the window.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string.h>
+
+#include "graphics/device.h"
+#include "graphics/device_reset.h"
+#include "graphics/draw_state.h"
+#include "graphics/draw_target.h"
+#include "graphics/soft_screen.h"
+#include "image/raster_image.h"
+#include "runtime/library.h"
+#include "runtime/memory.h"
+#include "runtime/message_pump.h"
+#include "runtime/system_state.h"
+#include "runtime/window_state.h"
+
+namespace {
+
+void Start(int software, int width, int height, int depth)
+{
+    Screen.width = Screen.height = Screen.depth = Screen.refresh = 0;
+    Screen.doubled = 0;
+    ASSERT_EQ(0, AllowDirect3D(!software));
+    ChangeWindowMode(1);
+    SetLogFileOutput(0);
+    ASSERT_EQ(0, SetScreenMode(width, height, depth, 0));
+    ASSERT_EQ(0, InitLibraryLocked());
+    ASSERT_EQ(software ? 0 : 1, Screen.hardware);
+}
+
+void End()
+{
+    Screen.backColor = 0;
+    EXPECT_EQ(0, EndLibraryLocked());
+    EXPECT_EQ(0, GetAllocCount());
+    AllowDirect3D(1);
+}
+
+// The colour of one pixel of a locked image as 0x00RRGGBB, from the
+// image's channel masks.
+unsigned int PixelRgb(const RasterImage& image, int x, int y)
+{
+    const BYTE* row = (const BYTE*)image.pixels + (ptrdiff_t)y * image.pitch;
+    uint32_t v = 0;
+    memcpy(&v, row + x * image.format.bytesPerPixel, image.format.bytesPerPixel);
+    auto channel = [&](uint32_t mask) {
+        if (!mask)
+            return 0u;
+        int shift = 0;
+        while (!((mask >> shift) & 1))
+            shift++;
+        uint32_t max = mask >> shift;
+        return (((v & mask) >> shift) * 255 + max / 2) / max;
+    };
+    return channel(image.format.redMask) << 16 | channel(image.format.greenMask) << 8 | channel(image.format.blueMask);
+}
+
+// Counts the pixels of a locked rectangle that are not the colour.
+int CountOther(const RasterImage& image, unsigned int rgb)
+{
+    int other = 0;
+    for (int y = 0; y < image.height; y++)
+        for (int x = 0; x < image.width; x++)
+            other += PixelRgb(image, x, y) != rgb;
+    return other;
+}
+
+// The colour of a window pixel as GDI reads it.
+unsigned int WindowRgb(int x, int y)
+{
+    HDC dc = GetDC(GetMainWindowHwnd());
+    COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(GetMainWindowHwnd(), dc);
+    return (unsigned)GetRValue(c) << 16 | (unsigned)GetGValue(c) << 8 | GetBValue(c);
+}
+
+// Window pixels go through the display's own depth conversion: allow each
+// channel a step of rounding.
+bool NearRgb(unsigned int a, unsigned int b)
+{
+    for (int shift = 0; shift < 24; shift += 8) {
+        int d = (int)(a >> shift & 0xFF) - (int)(b >> shift & 0xFF);
+        if (d < -2 || d > 2)
+            return false;
+    }
+    return true;
+}
+
+// What a colour becomes in R5G6B5, widened back to 8 bits the way PixelRgb does.
+unsigned int Through565(unsigned int rgb)
+{
+    unsigned r = (rgb >> 16 & 0xFF) >> 3, g = (rgb >> 8 & 0xFF) >> 2, b = (rgb & 0xFF) >> 3;
+    return ((r * 255 + 15) / 31) << 16 | ((g * 255 + 31) / 63) << 8 | ((b * 255 + 15) / 31);
+}
+
+// Clears the back screen to one colour, a rectangle of it to another, and
+// reads both back through the lock; then presents and reads the window.
+void ClearLockAndPresent(bool software)
+{
+    ASSERT_EQ(0, SelectDrawTarget(DRAW_TARGET_BACK));
+    const unsigned int first = 0x2080C0, second = 0xF04010;
+    const unsigned int expectFirst = software ? Through565(first) : first;
+    const unsigned int expectSecond = software ? Through565(second) : second;
+    Screen.backColor = first;
+    EXPECT_EQ(0, ClearDrawTarget(nullptr));
+    Screen.backColor = second;
+    RECT part = {100, 50, 300, 150};
+    EXPECT_EQ(0, ClearDrawTarget(&part));
+
+    RasterImage image;
+    RECT whole = {0, 0, 640, 480};
+    ASSERT_EQ(0, LockScreenImage(&whole, &image));
+    EXPECT_EQ(640, image.width);
+    EXPECT_EQ(480, image.height);
+    EXPECT_EQ(expectFirst, PixelRgb(image, 0, 0));
+    EXPECT_EQ(expectFirst, PixelRgb(image, 639, 479));
+    EXPECT_EQ(expectFirst, PixelRgb(image, 99, 50));
+    EXPECT_EQ(expectFirst, PixelRgb(image, 300, 149));
+    EXPECT_EQ(expectSecond, PixelRgb(image, 100, 50));
+    EXPECT_EQ(expectSecond, PixelRgb(image, 299, 149));
+    // A second lock is refused while one is held.
+    RasterImage again;
+    EXPECT_EQ(-1, LockScreenImage(&whole, &again));
+    EXPECT_EQ(0, UnlockScreenImage());
+
+    // A rectangle lock starts at its own corner.
+    ASSERT_EQ(0, LockScreenImage(&part, &image));
+    EXPECT_EQ(200, image.width);
+    EXPECT_EQ(100, image.height);
+    EXPECT_EQ(0, CountOther(image, expectSecond));
+    UnlockScreenImage();
+
+    // A negative corner clears everything.
+    Screen.backColor = first;
+    RECT negative = {-1, 0, 10, 10};
+    EXPECT_EQ(0, ClearDrawTarget(&negative));
+    ASSERT_EQ(0, LockScreenImage(&part, &image));
+    EXPECT_EQ(0, CountOther(image, expectFirst));
+    UnlockScreenImage();
+
+    // Present shows the back screen in the window.
+    Screen.backColor = second;
+    ClearDrawTarget(&part);
+    ASSERT_EQ(0, PresentScreen());
+    RunMessagePump();
+    EXPECT_PRED2(NearRgb, expectSecond, WindowRgb(150, 100));
+    EXPECT_PRED2(NearRgb, expectFirst, WindowRgb(20, 20));
+}
+
+void LockRectangleChecks()
+{
+    RasterImage image;
+    const RECT refused[] = {
+        {0, 0, 0, 10},      // empty
+        {10, 0, 5, 10},     // reversed
+        {-1, 0, 10, 10},    // left of the target
+        {0, -1, 10, 10},
+        {0, 0, 641, 10},    // past the right edge
+        {0, 0, 10, 481},
+        {640, 0, 641, 10},
+    };
+    for (const RECT& r : refused) {
+        EXPECT_EQ(-1, LockScreenImage(&r, &image)) << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+        EXPECT_EQ(0, UnlockScreenImage());
+    }
+    RECT corner = {639, 479, 640, 480};
+    EXPECT_EQ(0, LockScreenImage(&corner, &image));
+    EXPECT_EQ(0, UnlockScreenImage());
+    EXPECT_EQ(0, UnlockScreenImage());
+}
+
+void SelectionRules()
+{
+    // Only the screen codes and live drawable graphs are targets.
+    ASSERT_EQ(0, SelectDrawTarget(DRAW_TARGET_BACK));
+    const int refused[] = {-1, 0, 5, -6, 0x08000000, 0x08000001, 0x0800FFFF, 0x10000000, 0x7FFFFFFF};
+    for (int target : refused) {
+        EXPECT_EQ(-1, SelectDrawTarget(target)) << std::hex << target;
+        EXPECT_EQ(DRAW_TARGET_BACK, GetDrawTarget());
+    }
+    // -3 and -5 are the screen too, with the screen's size.
+    for (int target : {-3, -5}) {
+        ASSERT_EQ(0, SelectDrawTarget(target));
+        EXPECT_EQ(target, GetDrawTarget());
+        int w = 0, h = 0;
+        GetCurrentTargetSize(&w, &h);
+        EXPECT_EQ(640, w);
+        EXPECT_EQ(480, h);
+        RasterImage image;
+        RECT whole = {0, 0, 640, 480};
+        EXPECT_EQ(0, LockScreenImage(&whole, &image));
+        UnlockScreenImage();
+    }
+    // -3 and -5 have no size of their own to report.
+    int w = 1, h = 1;
+    EXPECT_EQ(-1, GetGraphSizeOf(-3, &w, &h));
+    EXPECT_EQ(1, w);
+    EXPECT_EQ(0, GetGraphSizeOf(-4, &w, nullptr));
+    EXPECT_EQ(640, w);
+    ASSERT_EQ(0, SelectDrawTarget(DRAW_TARGET_BACK));
+}
+
+} // namespace
+
+TEST(TargetHardware, ClearLockPresentAndSelection)
+{
+    Start(0, 640, 480, 32);
+    ClearLockAndPresent(false);
+    LockRectangleChecks();
+    SelectionRules();
+    End();
+    EXPECT_EQ(-1, SelectDrawTarget(DRAW_TARGET_BACK));
+}
+
+TEST(TargetSoftware, ClearLockPresentAndSelection)
+{
+    Start(1, 640, 480, 16);
+    ClearLockAndPresent(true);
+    LockRectangleChecks();
+    SelectionRules();
+    End();
+}
+
+TEST(TargetFrontScreen, ThePaintTimerRunsOnlyWhileTheFrontScreenIsTheTarget)
+{
+    Start(1, 640, 480, 32);
+    ASSERT_EQ(0, SelectDrawTarget(DRAW_TARGET_FRONT));
+    // Drawn into the front screen, the picture reaches the window without a
+    // present of its own.
+    Screen.backColor = 0x3070B0;
+    ClearDrawTarget(nullptr);
+    for (int i = 0; i < 20 && WindowRgb(10, 10) != 0x3070B0; i++) {
+        Sleep(20);
+        RunMessagePump();
+    }
+    EXPECT_EQ(0x3070B0u, WindowRgb(10, 10));
+    // With the back screen selected, the next tick presents nothing.
+    ASSERT_EQ(0, SelectDrawTarget(DRAW_TARGET_BACK));
+    Screen.backColor = 0x102030;
+    ClearDrawTarget(nullptr);
+    for (int i = 0; i < 6; i++) {
+        Sleep(20);
+        RunMessagePump();
+    }
+    EXPECT_EQ(0x3070B0u, WindowRgb(10, 10));
+    End();
+}
