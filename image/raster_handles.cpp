@@ -1,45 +1,19 @@
 #include "image/raster_handles.h"
 
-#include "runtime/memory.h"
-
-RasterHandleTable RasterHandles;
+DEFINE_HANDLE_TABLE(RasterHandles, HANDLE_TYPE_RASTER, RASTER_HANDLE_MAX, SLOT_AT_END);
 
 int DeleteRasterHandle(int handle)
 {
-    if (handle < 0 || (handle & 0x78000000) != RASTER_HANDLE_TYPE)
+    RasterHandle* record = (RasterHandle*)GetHandleRecord(&RasterHandles, handle);
+    if (!record)
         return -1;
-    int slot = handle & 0xFFFF;
-    if (slot >= RASTER_HANDLE_MAX)
-        return -1;
-    RasterHandle* record = RasterHandles.records[slot];
-    if (!record || (record->check << 16) != ((uint32_t)handle & 0x07FF0000))
-        return -1;
-
     FreeRasterImage(&record->image);
-    RasterHandles.count--;
-    if (slot == RasterHandles.highMark - 1) {
-        int mark = 0;
-        if (RasterHandles.count > 0)
-            for (int i = slot - 1; i >= 0; i--)
-                if (RasterHandles.records[i]) {
-                    mark = i + 1;
-                    break;
-                }
-        RasterHandles.highMark = mark;
-    }
-    FreeTracked(record);
-    RasterHandles.records[slot] = nullptr;
-    return 0;
+    return FreeHandleRecord(&RasterHandles, handle);
 }
 
 int DeleteAllRasterHandles()
 {
-    for (int slot = RasterHandles.highMark - 1; slot >= 0; slot--) {
-        RasterHandle* record = RasterHandles.records[slot];
-        if (record)
-            DeleteRasterHandle((int)(((record->check | 0x5800) << 16) | (uint32_t)slot));
-    }
-    return 0;
+    return DeleteAllHandles(&RasterHandles, DeleteRasterHandle);
 }
 
 int EndRasterHandles()

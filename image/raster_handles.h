@@ -4,25 +4,15 @@
 
 #include <stdint.h>
 
+#include "graphics/handle_table.h"
 #include "image/raster_image.h"
 
-enum {
-    RASTER_HANDLE_TYPE = 0x58000000,
-    RASTER_HANDLE_MAX = 8192,
-};
-
 struct RasterHandle {
+    uint32_t check;        // first field of every handle record
     RasterImage image;
-    uint32_t check;        // 11-bit check value, bits 16-26 of the handle
 };
 
-struct RasterHandleTable {
-    RasterHandle* records[RASTER_HANDLE_MAX];   // AllocTracked records
-    int count;
-    int highMark;          // one above the highest slot in use
-};
-
-extern RasterHandleTable RasterHandles;
+extern HandleTable RasterHandles;
 
 int DeleteRasterHandle(int handle);
 int DeleteAllRasterHandles();

@@ -269,34 +269,38 @@ TEST(RasterHandles, DeletionValidatesAndLowersTheHighMark)
     EXPECT_EQ(-1, DeleteRasterHandle(0x58000000 | 5));   // empty slot
     EXPECT_EQ(-1, DeleteRasterHandle(0x58000000 | 9000));
 
-    // Nothing in the library makes raster handles: place records by hand.
-    auto place = [](int slot, uint32_t check) {
-        RasterHandle* record = (RasterHandle*)AllocTrackedZero(sizeof(RasterHandle), "test", 0);
+    // Nothing in the library makes raster handles: take records through the
+    // table and give each an image.
+    auto place = []() {
+        int handle;
+        RasterHandle* record =
+            (RasterHandle*)AllocHandleRecord(&RasterHandles, sizeof(RasterHandle), "test", 0, &handle);
         CreateImageXRGB32(2, 2, &record->image);
-        record->check = check;
-        RasterHandles.records[slot] = record;
-        RasterHandles.count++;
-        if (slot + 1 > RasterHandles.highMark)
-            RasterHandles.highMark = slot + 1;
-        return (int)(0x58000000u | check << 16 | (uint32_t)slot);
+        return handle;
     };
-    int h0 = place(0, 1), h3 = place(3, 2047), h7 = place(7, 0);
-    EXPECT_EQ(-1, DeleteRasterHandle(h3 & ~0x00010000));   // wrong check value
+    int h[8];
+    for (int& handle : h)
+        handle = place();
+    for (int slot : { 1, 2, 4, 5, 6 })
+        EXPECT_EQ(0, DeleteRasterHandle(h[slot]));
+    int h0 = h[0], h3 = h[3], h7 = h[7];
+    EXPECT_EQ(8, RasterHandles.endSlot);
+    EXPECT_EQ(-1, DeleteRasterHandle(h3 ^ 0x00010000));   // wrong check value
     EXPECT_EQ(0, DeleteRasterHandle(h7));
-    EXPECT_EQ(4, RasterHandles.highMark);
+    EXPECT_EQ(4, RasterHandles.endSlot);
     EXPECT_EQ(-1, DeleteRasterHandle(h7));
     EXPECT_EQ(0, DeleteRasterHandle(h0));
-    EXPECT_EQ(4, RasterHandles.highMark);   // not the top slot
+    EXPECT_EQ(4, RasterHandles.endSlot);   // not the top slot
     EXPECT_EQ(1, RasterHandles.count);
     EXPECT_EQ(0, DeleteRasterHandle(h3));
-    EXPECT_EQ(0, RasterHandles.highMark);
+    EXPECT_EQ(0, RasterHandles.endSlot);
     EXPECT_EQ(0, RasterHandles.count);
 
-    place(1, 5);
-    place(8191, 6);
-    place(20, 7);
+    place();
+    place();
+    place();
     EXPECT_EQ(0, EndRasterHandles());
     EXPECT_EQ(0, RasterHandles.count);
-    EXPECT_EQ(0, RasterHandles.highMark);
+    EXPECT_EQ(0, RasterHandles.endSlot);
     EXPECT_EQ(before, GetAllocCount());
 }
