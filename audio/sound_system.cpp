@@ -282,6 +282,9 @@ int InitSoundSystem()
     DeleteAllSoftSoundData();
     DeleteAllSoftSoundPlayers();
 
+    // A flag left at "stop" by an end that had no thread to stop would end
+    // the new thread at once.
+    s.stopFlag.store(SOUND_THREAD_RUNNING);
     s.thread = CreateThread(nullptr, 0, SoundServiceThread, nullptr, CREATE_SUSPENDED, &s.threadId);
     if (s.thread != nullptr) {
         SetThreadPriority(s.thread, THREAD_PRIORITY_TIME_CRITICAL);
@@ -336,8 +339,10 @@ int TermSoundSystem()
     if (s.directSound == nullptr)
         return -1;
 
+    // Without a thread (its creation failed, or a failed start ends here
+    // before it exists) nobody would answer the flag: do not wait for it.
     s.stopFlag.store(SOUND_THREAD_STOP);
-    if (RunMessagePump() == 0) {
+    if (RunMessagePump() == 0 && s.thread != nullptr) {
         while (s.stopFlag.load() == SOUND_THREAD_STOP) {
             Sleep(2);
             if (RunMessagePump() != 0)
