@@ -1,5 +1,6 @@
-// Sounds and the sound system's start and end, as the game and the runtime
-// core call them.
+// The sound system's public calls as the game and the runtime core call them:
+// start and end, the per-message music hooks, and loading, playing, stopping
+// and the volume of sound handles.
 #pragma once
 
 int InitSoundSystem();
