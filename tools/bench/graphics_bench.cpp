@@ -1,7 +1,7 @@
 // Speed of the graphics layer on both renderers: the time from library
 // start-up to the first presented frame, and the CPU time of one frame of
 // an empty scene (clear and present) in a window.
-//   bench_graphics.exe [frames]
+//   graphics_bench.exe [frames]
 #include <windows.h>
 
 #include <stdio.h>
