@@ -179,13 +179,7 @@ int OpenMp3AcmConverter(SoundConverter* c)
 {
     StreamDescriptor* s = &c->source;
     AcmConverterState* a = &c->acm;
-    a->sourceFormat = nullptr;
-    a->stream = nullptr;
-    a->spareStream = nullptr;
-    a->data = nullptr;
-    a->dataSize = 0;
-    a->readPosition = 0;
-    a->totalSamples = 0;
+    *a = AcmConverterState();
 
     long fileSize = GetConverterStreamSize(c);
     if (fileSize < 0)

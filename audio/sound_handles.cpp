@@ -13,6 +13,15 @@ SoundData* GetSoundData(int handle)
     return (SoundData*)GetHandleRecord(&SoundTable, handle);
 }
 
+SoundData* LockSoundData(int handle)
+{
+    LockSound();
+    SoundData* sound = GetSoundData(handle);
+    if (sound == nullptr)
+        UnlockSound();
+    return sound;
+}
+
 int AddSoundData(int handle)
 {
     LockSound();
@@ -68,12 +77,9 @@ int DeleteSoundHandle(int handle)
 {
     if (SoundSystem.directSound == nullptr)
         return -1;
-    LockSound();
-    SoundData* sound = GetSoundData(handle);
-    if (sound == nullptr) {
-        UnlockSound();
+    SoundData* sound = LockSoundData(handle);
+    if (sound == nullptr)
         return -1;
-    }
     if (sound->kind == SOUND_KIND_STREAM)
         StopStreamSound(handle);
     else if (sound->buffers[0].valid)

@@ -78,6 +78,9 @@ extern HandleTable SoundTable;
 
 // The record behind a valid sound handle, else null.
 SoundData* GetSoundData(int handle);
+// Takes the sound lock and returns the handle's record; for a bad handle the
+// lock is given back and null returned.
+SoundData* LockSoundData(int handle);
 
 int AddSoundData(int handle);
 int DeleteSoundHandle(int handle);

@@ -46,12 +46,9 @@ int PrefillStreamSound(int handle)
 {
     if (SoundSystem.directSound == nullptr)
         return -1;
-    LockSound();
-    SoundData* sound = GetSoundData(handle);
-    if (sound == nullptr) {
-        UnlockSound();
+    SoundData* sound = LockSoundData(handle);
+    if (sound == nullptr)
         return -1;
-    }
     SoundBufferObject* buffer = nullptr;
     DWORD status = 0;
     if (sound->kind != SOUND_KIND_STREAM || sound->active || ClaimStreamBuffer(handle, sound, &buffer, 0) != 0 ||
@@ -100,12 +97,9 @@ int PlayStreamSound(int handle, int playType, int fromStart)
 {
     if (SoundSystem.directSound == nullptr)
         return -1;
-    LockSound();
-    SoundData* sound = GetSoundData(handle);
-    if (sound == nullptr) {
-        UnlockSound();
+    SoundData* sound = LockSoundData(handle);
+    if (sound == nullptr)
         return -1;
-    }
     SoundBufferObject* buffer = nullptr;
     if (PrepareStreamPlay(handle, sound, playType, fromStart, &buffer) != 0) {
         UnlockSound();
@@ -122,12 +116,9 @@ int StopStreamSound(int handle)
 {
     if (SoundSystem.directSound == nullptr)
         return -1;
-    LockSound();
-    SoundData* sound = GetSoundData(handle);
-    if (sound == nullptr) {
-        UnlockSound();
+    SoundData* sound = LockSoundData(handle);
+    if (sound == nullptr)
         return -1;
-    }
     UpdateStreamPlayPosition(handle, -1);
     SoundBufferObject* buffer = nullptr;
     if (ClaimStreamBuffer(handle, sound, &buffer, 0) != 0) {
@@ -170,12 +161,9 @@ int GetStreamSoundCurrentTime(int handle)
 {
     if (SoundSystem.directSound == nullptr)
         return -1;
-    LockSound();
-    SoundData* sound = GetSoundData(handle);
-    if (sound == nullptr) {
-        UnlockSound();
+    SoundData* sound = LockSoundData(handle);
+    if (sound == nullptr)
         return -1;
-    }
     UpdateStreamPlayPosition(handle, -1);
     const int block = sound->format.nBlockAlign;
     const int played = block == 0 ? 0 : SamplesToMilliseconds((int)(sound->playedBytes / (uint32_t)block),

@@ -58,12 +58,9 @@ int ProcessStreamSound(int handle)
     if (SoundSystem.directSound == nullptr)
         return -1;
     // The lock comes first: the record is checked and used under it alone.
-    LockSound();
-    SoundData* sound = GetSoundData(handle);
-    if (sound == nullptr) {
-        UnlockSound();
+    SoundData* sound = LockSoundData(handle);
+    if (sound == nullptr)
         return -1;
-    }
     SoundBufferObject* buffer = nullptr;
     if (sound->kind != SOUND_KIND_STREAM || ClaimStreamBuffer(handle, sound, &buffer, 0) != 0 || !sound->active) {
         UnlockSound();

@@ -173,12 +173,7 @@ int OpenWaveAcmConverter(SoundConverter* c)
 {
     StreamDescriptor* s = &c->source;
     AcmConverterState* a = &c->acm;
-    a->sourceFormat = nullptr;
-    a->stream = nullptr;
-    a->spareStream = nullptr;
-    a->data = nullptr;
-    a->dataSize = 0;
-    a->readPosition = 0;
+    *a = AcmConverterState();
     a->totalSamples = -1;
 
     long streamSize = GetConverterStreamSize(c);

@@ -26,14 +26,6 @@ DeviceObjectSet DeviceObjects;
 
 static const int OsCodeVista = 0x108;
 
-template <typename T> static void ReleaseObject(T*& object)
-{
-    if (object) {
-        object->Release();
-        object = nullptr;
-    }
-}
-
 // Full screen shown through a display mode that the library set itself:
 // the software renderer, and on Vista or later the 320 x 240 modes.
 static bool ChangesDisplayFirst()
@@ -127,14 +119,7 @@ int TerminateDirect3D()
     if (!GetWindowedFlag() && Screen.displayChanged)
         ChangeDisplaySettingsA(nullptr, 0);
     Screen.displayChanged = 0;
-    ReleaseObject(d.depthStencil);
-    ReleaseObject(d.subBackBuffer);
-    ReleaseObject(d.backBuffer);
-    ReleaseObject(d.swapChain);
-    ReleaseObject(d.brightnessVolume);
-    ReleaseObject(d.device);
-    d.deviceEx = nullptr;
-    d.inScene = 0;
+    ReleaseDeviceAndSurfaces();
     ReleaseObject(d.d3d);
     d.d3dEx = nullptr;
     ReleaseObject(d.directDraw);

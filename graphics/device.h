@@ -103,6 +103,8 @@ int TerminateDirect3D();
 int CreateDirectDrawObject();
 int CreateDirect3DObject();
 int CreateD3DDevice();
+// Releases the device and every surface and texture that hangs off it.
+void ReleaseDeviceAndSurfaces();
 int CreateZBuffer();
 int CreateBrightnessVolumeTexture();
 // Fills DeviceFormatTable for the device's back buffer; -1 when a format
@@ -137,3 +139,12 @@ int SetDialogMode(int on);
 int SetDialogModeAfterScene(int on);
 IDirect3DVertexBuffer9* CreateVertexBufferObject(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
 IDirect3DIndexBuffer9* CreateIndexBufferObject(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+
+// Releases a COM object when there is one and forgets it.
+template <typename T> inline void ReleaseObject(T*& object)
+{
+    if (object) {
+        object->Release();
+        object = nullptr;
+    }
+}

@@ -16,14 +16,6 @@ static const int OsCodeVista = 0x108;
 typedef IDirect3D9*(WINAPI* Direct3DCreate9Proc)(UINT);
 typedef HRESULT(WINAPI* Direct3DCreate9ExProc)(UINT, IDirect3D9Ex**);
 
-template <typename T> static void ReleaseObject(T*& object)
-{
-    if (object) {
-        object->Release();
-        object = nullptr;
-    }
-}
-
 static UINT Adapter()
 {
     return DeviceOptions.useAdapterIndex ? (UINT)DeviceOptions.adapterIndex : 0;
@@ -103,12 +95,9 @@ static void LogBackBufferFormat()
     }
 }
 
-int CreateD3DDevice()
+void ReleaseDeviceAndSurfaces()
 {
     DeviceObjectSet& d = DeviceObjects;
-    if (!d.d3d)
-        return -1;
-    // What hangs off an old device goes with it.
     ReleaseObject(d.depthStencil);
     ReleaseObject(d.subBackBuffer);
     ReleaseObject(d.backBuffer);
@@ -117,6 +106,15 @@ int CreateD3DDevice()
     ReleaseObject(d.device);
     d.deviceEx = nullptr;
     d.inScene = 0;
+}
+
+int CreateD3DDevice()
+{
+    DeviceObjectSet& d = DeviceObjects;
+    if (!d.d3d)
+        return -1;
+    // What hangs off an old device goes with it.
+    ReleaseDeviceAndSurfaces();
 
     HWND window = GetMainWindowHwnd();
     D3DPRESENT_PARAMETERS p;

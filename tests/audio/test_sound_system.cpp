@@ -15,27 +15,13 @@
 #include "audio/stream_play.h"
 #include "audio/stream_sound.h"
 #include "runtime/memory.h"
+#include "tests/support/test_bytes.h"
 #include "tests/support/test_support.h"
 
 // A RIFF WAVE file of PCM; sample bytes follow a pattern that is never silence.
 static std::vector<uint8_t> MakeWave(uint32_t rate, uint16_t channels, uint16_t bits, uint32_t dataBytes)
 {
-    const uint16_t block = (uint16_t)(channels * bits / 8);
-    std::vector<uint8_t> w(44 + dataBytes);
-    auto put16 = [&](size_t at, uint32_t v) { w[at] = (uint8_t)v; w[at + 1] = (uint8_t)(v >> 8); };
-    auto put32 = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; i++) w[at + i] = (uint8_t)(v >> (8 * i)); };
-    memcpy(&w[0], "RIFF", 4);
-    put32(4, 36 + dataBytes);
-    memcpy(&w[8], "WAVEfmt ", 8);
-    put32(16, 16);
-    put16(20, 1);
-    put16(22, channels);
-    put32(24, rate);
-    put32(28, rate * block);
-    put16(32, block);
-    put16(34, bits);
-    memcpy(&w[36], "data", 4);
-    put32(40, dataBytes);
+    std::vector<uint8_t> w = PcmWaveFile(rate, channels, bits, dataBytes);
     for (uint32_t i = 0; i < dataBytes; i++)
         w[44 + i] = (uint8_t)(0x21 + i % 97);
     return w;

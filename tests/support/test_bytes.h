@@ -23,3 +23,26 @@ inline std::vector<uint8_t> TextBytes(const char* text)
 {
     return std::vector<uint8_t>(text, text + strlen(text));
 }
+
+// A RIFF WAVE file of PCM: the 44-byte header with dataBytes of zeros behind
+// it, for the caller to fill from byte 44 on.
+inline std::vector<uint8_t> PcmWaveFile(uint32_t rate, uint16_t channels, uint16_t bits, uint32_t dataBytes)
+{
+    const uint16_t block = (uint16_t)(channels * bits / 8);
+    std::vector<uint8_t> w(44 + (size_t)dataBytes);
+    auto put16 = [&](size_t at, uint32_t v) { w[at] = (uint8_t)v; w[at + 1] = (uint8_t)(v >> 8); };
+    auto put32 = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; i++) w[at + i] = (uint8_t)(v >> (8 * i)); };
+    memcpy(&w[0], "RIFF", 4);
+    put32(4, 36 + dataBytes);
+    memcpy(&w[8], "WAVEfmt ", 8);
+    put32(16, 16);
+    put16(20, 1);
+    put16(22, channels);
+    put32(24, rate);
+    put32(28, rate * block);
+    put16(32, block);
+    put16(34, bits);
+    memcpy(&w[36], "data", 4);
+    put32(40, dataBytes);
+    return w;
+}

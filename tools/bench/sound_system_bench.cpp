@@ -15,25 +15,11 @@
 #include "audio/sound_play.h"
 #include "audio/sound_system.h"
 #include "runtime/timing.h"
+#include "tests/support/test_bytes.h"
 
 static std::vector<uint8_t> MakeWave(uint32_t rate, uint16_t channels, uint32_t dataBytes, uint32_t seed)
 {
-    const uint16_t block = (uint16_t)(channels * 2);
-    std::vector<uint8_t> w(44 + dataBytes);
-    auto put16 = [&](size_t at, uint32_t v) { w[at] = (uint8_t)v; w[at + 1] = (uint8_t)(v >> 8); };
-    auto put32 = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; i++) w[at + i] = (uint8_t)(v >> (8 * i)); };
-    memcpy(&w[0], "RIFF", 4);
-    put32(4, 36 + dataBytes);
-    memcpy(&w[8], "WAVEfmt ", 8);
-    put32(16, 16);
-    put16(20, 1);
-    put16(22, channels);
-    put32(24, rate);
-    put32(28, rate * block);
-    put16(32, block);
-    put16(34, 16);
-    memcpy(&w[36], "data", 4);
-    put32(40, dataBytes);
+    std::vector<uint8_t> w = PcmWaveFile(rate, channels, 16, dataBytes);
     uint32_t x = seed * 2654435761u + 1;
     for (uint32_t i = 0; i < dataBytes; i++) {
         x = x * 1664525u + 1013904223u;
