@@ -2,6 +2,7 @@
 // operations that WAVE files with compressed formats share.
 #include <string.h>
 
+#include "audio/mp3_frames.h"
 #include "audio/sound_converter.h"
 #include "runtime/memory.h"
 
@@ -11,22 +12,6 @@ static_assert(sizeof(ACMSTREAMHEADER) == 84, "the stream header of 32-bit Window
 static_assert(sizeof(MPEGLAYER3WAVEFORMAT) == 30, "the MPEG layer-3 format record");
 
 namespace {
-
-// kbit/s by [MPEG-2][layer][index]; index 0 is free format.
-const uint16_t kBitrates[2][3][15] = {
-    {
-        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
-    },
-    {
-        {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-    },
-};
-
-const uint32_t kSampleRates[2][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}};
 
 // A format block of the largest size any codec asks for, never smaller than
 // the MPEG layer-3 record.
@@ -48,90 +33,6 @@ void MoveWithinBuffer(SoundConverter* c, int64_t target)
     c->bytesLeft -= step;
 }
 
-struct Mp3Walk {
-    int64_t dataStart;
-    int64_t dataEnd;
-    int64_t totalSamples;
-};
-
-// Finds the frames between the ID3v2 tag and the ID3v1 trailer and sums
-// their samples. 0, or -1 when no usable frame is found.
-int WalkMp3Frames(SoundConverter* c, int64_t fileSize, Mp3Walk* walk)
-{
-    StreamDescriptor* s = &c->source;
-    unsigned char b[10];
-
-    int64_t tagLength = 0;
-    if (s->ops.read(b, 1, 3, s->handle) == 3 && memcmp(b, "ID3", 3) == 0) {
-        if (s->ops.read(b + 3, 1, 7, s->handle) != 7)
-            return -1;
-        tagLength = 10 + ((int64_t)b[6] << 21) + ((int64_t)b[7] << 14) + ((int64_t)b[8] << 7) + b[9];
-        if (b[3] == 4 && (b[5] & 0x10))
-            tagLength += 10;
-    }
-
-    // Files too small to hold a trailer and a frame have no trailer.
-    int64_t dataEnd = fileSize;
-    if (fileSize > 128) {
-        s->ops.seek(s->handle, (long)(fileSize - 128), SEEK_SET);
-        if (s->ops.read(b, 1, 3, s->handle) == 3 && memcmp(b, "TAG", 3) == 0)
-            dataEnd = fileSize - 128;
-    }
-    if (tagLength >= dataEnd)
-        return -1;
-
-    int64_t dataStart = -1;
-    int64_t lastFrameEnd = 0;
-    int64_t total = 0;
-    int64_t pos = tagLength;
-    s->ops.seek(s->handle, (long)pos, SEEK_SET);
-    for (;;) {
-        // Frames start before the trailer: the search stops there.
-        int synced = 0;
-        while (pos < dataEnd) {
-            if (s->ops.read(b, 1, 1, s->handle) != 1)
-                break;
-            pos++;
-            if (b[0] != 0xFF || pos >= dataEnd)
-                continue;
-            if (s->ops.read(b + 1, 1, 1, s->handle) != 1)
-                break;
-            pos++;
-            // A header cut off by the end of the file is no frame.
-            if ((b[1] & 0xF0) == 0xF0) {
-                synced = s->ops.read(b + 2, 1, 2, s->handle) == 2;
-                break;
-            }
-        }
-        if (!synced) {
-            dataEnd = lastFrameEnd;
-            break;
-        }
-        int64_t frameStart = pos - 2;
-        MpegFrameHeader h;
-        // Free-format frames carry no length to walk by.
-        if (ParseMpegAudioHeader(b, &h) < 0 || h.frameLength == 0 || h.bitrate == 0)
-            return -1;
-        if (dataStart < 0)
-            dataStart = frameStart;
-        total += h.samplesPerFrame;
-        int64_t frameEnd = frameStart + h.frameLength;
-        lastFrameEnd = frameEnd;
-        if (frameEnd < dataEnd) {
-            pos = frameEnd;
-            s->ops.seek(s->handle, (long)pos, SEEK_SET);
-            continue;
-        }
-        break;
-    }
-    if (dataStart < 0 || dataEnd <= dataStart)
-        return -1;
-    walk->dataStart = dataStart;
-    walk->dataEnd = dataEnd;
-    walk->totalSamples = total;
-    return 0;
-}
-
 } // namespace
 
 int OpenConverterAcmStream(SoundConverter* c, HACMSTREAM* stream)
@@ -141,36 +42,6 @@ int OpenConverterAcmStream(SoundConverter* c, HACMSTREAM* stream)
                       ACM_STREAMOPENF_NONREALTIME) != 0) {
         *stream = nullptr;
         return -1;
-    }
-    return 0;
-}
-
-int ParseMpegAudioHeader(const unsigned char* p, MpegFrameHeader* out)
-{
-    if (p[0] != 0xFF || (p[1] & 0xF0) != 0xF0)
-        return -2;
-    int layerCode = (p[1] >> 1) & 3;
-    out->mpeg2 = (p[1] & 0x08) ? 0 : 1;
-    if (layerCode == 0)
-        return -1;
-    out->layer = (uint8_t)(3 - layerCode);
-    out->bitrateIndex = p[2] >> 4;
-    out->sampleRateIndex = (p[2] >> 2) & 3;
-    out->padding = (p[2] >> 1) & 1;
-    out->channels = (p[3] >> 6) == 3 ? 1 : 2;
-    if (out->bitrateIndex == 15 || out->sampleRateIndex == 3)
-        return -1;
-    out->sampleRate = kSampleRates[out->mpeg2][out->sampleRateIndex];
-    out->bitrate = kBitrates[out->mpeg2][out->layer][out->bitrateIndex];
-    if (out->layer == 0) {
-        out->frameLength = (12000 * out->bitrate / out->sampleRate + out->padding) * 4;
-        out->samplesPerFrame = 384;
-    } else if (out->layer == 2 && out->mpeg2) {
-        out->frameLength = 72000 * out->bitrate / out->sampleRate + out->padding;
-        out->samplesPerFrame = 576;
-    } else {
-        out->frameLength = 144000 * out->bitrate / out->sampleRate + out->padding;
-        out->samplesPerFrame = 1152;
     }
     return 0;
 }
@@ -186,7 +57,7 @@ int OpenMp3AcmConverter(SoundConverter* c)
         return -1;
     s->ops.seek(s->handle, 0, SEEK_SET);
     Mp3Walk walk;
-    if (WalkMp3Frames(c, fileSize, &walk) != 0)
+    if (WalkMp3Frames(&c->source, fileSize, &walk) != 0)
         return -1;
 
     unsigned char b[4];

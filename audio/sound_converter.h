@@ -13,6 +13,7 @@
 #define OV_EXCLUDE_STATIC_CALLBACKS
 #include <vorbis/vorbisfile.h>
 
+#include "audio/mp3_frames.h"
 #include "runtime/file/stream.h"
 
 static_assert(sizeof(WAVEFORMATEX) == 18, "the output format is the packed 18-byte record");
@@ -92,21 +93,7 @@ int ReadPcmConverterBlock(SoundConverter* converter);
 int SeekPcmConverter(SoundConverter* converter, int sample);
 int OpenWaveAcmConverter(SoundConverter* converter);
 
-// MP3 frames and the ACM stream operations shared with WAVE through ACM.
-struct MpegFrameHeader {
-    uint8_t layer;            // 0 Layer I, 1 Layer II, 2 Layer III
-    uint8_t mpeg2;            // 1 for the lower sampling frequencies
-    uint8_t bitrateIndex;
-    uint8_t sampleRateIndex;
-    uint8_t padding;
-    uint8_t channels;
-    uint32_t sampleRate;      // Hz
-    uint32_t bitrate;         // kbit/s; 0 for free format
-    uint32_t frameLength;     // bytes
-    uint32_t samplesPerFrame;
-};
-// 0; -1 for a reserved layer, bitrate or sample rate; -2 without the sync.
-int ParseMpegAudioHeader(const unsigned char* header, MpegFrameHeader* out);
+// MP3 through ACM, and the ACM stream operations shared with WAVE through ACM.
 int OpenMp3AcmConverter(SoundConverter* converter);
 int ConvertAcmBlock(SoundConverter* converter);
 int SeekAcmConverter(SoundConverter* converter, int sample);

@@ -81,6 +81,9 @@ case ${1:-} in
     # Archives: the generated format fixtures, every version, packing and key.
     mkdir -p "$inputs/corpus/archive_reader"
     cp "$root"/tests/runtime/file/fixtures/*.ukx "$inputs/corpus/archive_reader/"
+    # MP3 files: the sound tests' fixtures (MPEG-1, MPEG-2, tagged).
+    mkdir -p "$inputs/corpus/mp3_frames"
+    cp "$root"/tests/audio/fixtures/*.mp3 "$inputs/corpus/mp3_frames/"
     # Bitmaps: the image tests' fixtures, every encoding and header kind.
     mkdir -p "$inputs/corpus/bmp_decoder"
     cp "$root"/tests/image/fixtures/*.bmp "$inputs/corpus/bmp_decoder/"
