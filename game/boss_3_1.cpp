@@ -7,7 +7,7 @@
 #include "game/boss_rules.h"
 #include "game/contacts.h"
 #include "game/game_state.h"
-#include "graphics/draw_calls.h"
+#include "graphics/shape_calls.h"
 #include "runtime/timing.h"
 
 namespace {
