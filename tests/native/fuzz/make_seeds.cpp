@@ -310,6 +310,66 @@ void SettingsSeeds()
     }
 }
 
+// ---------------------------------------------------------------------------
+// WAVE files: plain PCM, a broadcast header before the format, a list chunk
+// of odd size before the data, a compressed format with extra bytes, a short
+// format chunk and a data chunk that claims more than the file holds.
+
+void Chunk(Bytes& out, const char* id, const Bytes& payload)
+{
+    out.insert(out.end(), id, id + 4);
+    Put32(out, (uint32_t)payload.size());
+    Append(out, payload);
+    if (payload.size() & 1)
+        out.push_back(0);
+}
+
+Bytes RiffWave(const Bytes& chunks)
+{
+    Bytes file = {'R', 'I', 'F', 'F'};
+    Put32(file, (uint32_t)(4 + chunks.size()));
+    file.insert(file.end(), {'W', 'A', 'V', 'E'});
+    Append(file, chunks);
+    return file;
+}
+
+void WaveSeeds()
+{
+    Write("wave_chunks", "pcm-22050-mono-8", PcmWaveFile(22050, 1, 8, 64));
+    Bytes plain = PcmWaveFile(44100, 2, 16, 96);
+    Bytes fmt(plain.begin() + 20, plain.begin() + 36), samples(plain.begin() + 44, plain.end());
+
+    Bytes bext;
+    Chunk(bext, "bext", Bytes(32, 'b'));
+    Chunk(bext, "fmt ", fmt);
+    Chunk(bext, "data", samples);
+    Write("wave_chunks", "bext-first", RiffWave(bext));
+
+    Bytes list;
+    Chunk(list, "fmt ", fmt);
+    Chunk(list, "LIST", Bytes(13, 'l'));
+    Chunk(list, "data", samples);
+    Write("wave_chunks", "odd-list-before-data", RiffWave(list));
+
+    // An ADPCM-like format: 20 bytes of record and two extra bytes.
+    Bytes adpcm = {0x02, 0x00, 0x01, 0x00, 0x22, 0x56, 0x00, 0x00, 0x00, 0x2c, 0x00, 0x00,
+                   0x00, 0x02, 0x04, 0x00, 0x02, 0x00, 0xf4, 0x03};
+    Bytes compressed;
+    Chunk(compressed, "fmt ", adpcm);
+    Chunk(compressed, "data", Bytes(512, 0x5a));
+    Write("wave_chunks", "compressed-extra-bytes", RiffWave(compressed));
+
+    Bytes shortFmt;
+    Chunk(shortFmt, "fmt ", Bytes(fmt.begin(), fmt.begin() + 14));
+    Chunk(shortFmt, "data", samples);
+    Write("wave_chunks", "short-format", RiffWave(shortFmt));
+
+    Bytes overlong = plain;
+    overlong[40] = 0xff;
+    overlong[41] = 0xff;
+    Write("wave_chunks", "data-claims-more", overlong);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -324,6 +384,7 @@ int main(int argc, char** argv)
     ConvertSeeds();
     DxtSeeds();
     SettingsSeeds();
+    WaveSeeds();
     if (failures)
         fprintf(stderr, "fuzz_seeds: %d files not written\n", failures);
     return failures ? 1 : 0;
