@@ -43,6 +43,11 @@ int GetGraphFormatKind(int graph)
 }
 
 MEMIMG* GetGraphMemImage(int) { return nullptr; }
+
+MEMIMG* GetImageRecordMemImage(GraphImageRecord* image)
+{
+    return image && !image->desc.texture ? (MEMIMG*)(void*)&image->mipLevels : nullptr;
+}
 int CopyImageToGraphTiles(int, const RasterImage*) { return -1; }
 
 const ColorFormat* GetD3DFormatColorFormat(int format)

@@ -104,6 +104,9 @@ int GetGraphFormatKind(int graph);
 // A software graph's memory image (the view of its rectangle); null for a
 // graph with textures or an invalid handle.
 MEMIMG* GetGraphMemImage(int graph);
+// A software image record's memory image of the whole picture (it follows
+// the picture's size); null for a texture record.
+MEMIMG* GetImageRecordMemImage(GraphImageRecord* image);
 // Writes an image of the graph's size into its texture tiles; 0 or -1.
 int CopyImageToGraphTiles(int graph, const RasterImage* image);
 // The colour format of a Direct3D format number, or null.
