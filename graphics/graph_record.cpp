@@ -195,7 +195,7 @@ int ChooseTextureTileSize(int n, int* sizes, int singleFlag)
         n -= t;
         if (n <= 0)
             break;
-        if (n > (3 * t) / 4 && t < limit) {
+        if (n > (3 * (int64_t)t) / 4 && t < limit) {
             sizes[count - 1] = t * 2;
             break;
         }
