@@ -16,6 +16,7 @@
 #include "graphics/device_reset.h"
 #include "graphics/draw_state.h"
 #include "graphics/graph_handles.h"
+#include "graphics/graph_loading.h"
 #include "graphics/graph_record.h"
 #include "graphics/image_transfer.h"
 #include "image/dxt.h"
@@ -83,6 +84,40 @@ RasterImage MakeDxtImage(int width, int height, int kind, int levels, int seed)
     for (int64_t i = 0; i < total; i++)
         ((uint8_t*)image.pixels)[i] = (uint8_t)(seed + i * 7);
     return image;
+}
+
+// Every texel of a level (the twin, or the render target) as 16 or 32 bits.
+std::vector<uint32_t> ReadTexels(TextureTile& t, bool drawable, int level)
+{
+    std::vector<uint32_t> out;
+    IDirect3DSurface9* surface = nullptr;
+    IDirect3DSurface9* copy = nullptr;
+    D3DSURFACE_DESC desc;
+    if (drawable) {
+        t.surface->GetDesc(&desc);
+        EXPECT_EQ(D3D_OK, DeviceObjects.device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
+                                                                           D3DPOOL_SYSTEMMEM, &copy, nullptr));
+        EXPECT_EQ(D3D_OK, DeviceObjects.device->GetRenderTargetData(t.surface, copy));
+        surface = copy;
+    } else {
+        (t.systemTexture ? t.systemTexture : t.texture)->GetSurfaceLevel((UINT)level, &surface);
+        surface->GetDesc(&desc);
+    }
+    int bytes = desc.Format == D3DFMT_R5G6B5 || desc.Format == D3DFMT_A1R5G5B5 || desc.Format == D3DFMT_X1R5G5B5 ||
+                        desc.Format == D3DFMT_A4R4G4B4
+                    ? 2
+                    : 4;
+    D3DLOCKED_RECT locked;
+    EXPECT_EQ(D3D_OK, surface->LockRect(&locked, nullptr, D3DLOCK_READONLY));
+    for (UINT y = 0; y < desc.Height; y++)
+        for (UINT x = 0; x < desc.Width; x++) {
+            uint32_t v = 0;
+            memcpy(&v, (uint8_t*)locked.pBits + (ptrdiff_t)y * locked.Pitch + x * bytes, (size_t)bytes);
+            out.push_back(v);
+        }
+    surface->UnlockRect();
+    surface->Release();
+    return out;
 }
 
 struct TileSpec {
@@ -176,39 +211,9 @@ struct TextureGraph {
         }
     }
 
-    // Every texel of a level (the twin, or the render target) as 16 or 32 bits.
     std::vector<uint32_t> Texels(int tile, int level = 0)
     {
-        TextureTile& t = image->tiles[tile];
-        std::vector<uint32_t> out;
-        IDirect3DSurface9* surface = nullptr;
-        IDirect3DSurface9* copy = nullptr;
-        D3DSURFACE_DESC desc;
-        if (image->desc.drawable) {
-            t.surface->GetDesc(&desc);
-            EXPECT_EQ(D3D_OK, DeviceObjects.device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
-                                                                               D3DPOOL_SYSTEMMEM, &copy, nullptr));
-            EXPECT_EQ(D3D_OK, DeviceObjects.device->GetRenderTargetData(t.surface, copy));
-            surface = copy;
-        } else {
-            t.systemTexture->GetSurfaceLevel((UINT)level, &surface);
-            surface->GetDesc(&desc);
-        }
-        int bytes = desc.Format == D3DFMT_R5G6B5 || desc.Format == D3DFMT_A1R5G5B5 || desc.Format == D3DFMT_X1R5G5B5 ||
-                            desc.Format == D3DFMT_A4R4G4B4
-                        ? 2
-                        : 4;
-        D3DLOCKED_RECT locked;
-        EXPECT_EQ(D3D_OK, surface->LockRect(&locked, nullptr, D3DLOCK_READONLY));
-        for (UINT y = 0; y < desc.Height; y++)
-            for (UINT x = 0; x < desc.Width; x++) {
-                uint32_t v = 0;
-                memcpy(&v, (uint8_t*)locked.pBits + (ptrdiff_t)y * locked.Pitch + x * bytes, (size_t)bytes);
-                out.push_back(v);
-            }
-        surface->UnlockRect();
-        surface->Release();
-        return out;
+        return ReadTexels(image->tiles[tile], image->desc.drawable != 0, level);
     }
 
     // The raw bytes of a DXT level, rows of blocks joined.
@@ -307,6 +312,30 @@ TEST_F(TransferDevice, PictureSmallerThanItsTextureRepeatsItsLastColumnAndRow)
     EXPECT_EQ(Pattern(299, 199), at(300, 200));
     EXPECT_EQ(0u, at(301, 0));
     EXPECT_EQ(0u, at(0, 201));
+    FreeRasterImage(&image);
+}
+
+// The same through the graph records: a picture made into a graph arrives
+// in its texture with the border, black (the default transparent colour)
+// becoming alpha 0.
+uint32_t BlackCorner(int x, int y) { return x < 2 && y < 2 ? 0xFF000000u : Pattern(x, y); }
+
+TEST_F(TransferDevice, GraphMadeFromAPicture)
+{
+    RasterImage image = MakeImage(300, 200, BlackCorner);
+    int handle = TransferRasterImageToGraph(&image, nullptr, 0, 0);
+    ASSERT_NE(-1, handle);
+    GraphImageRecord* record = GetGraphRecord(handle)->image;
+    ASSERT_EQ(1, record->tileCount);
+    ASSERT_EQ(512, record->tiles[0].textureWidth);
+    ASSERT_EQ(256, record->tiles[0].textureHeight);
+    ASSERT_EQ(D3DFMT_A8R8G8B8, DeviceFormatTable.formats[record->formatKind]);
+    std::vector<uint32_t> t = ReadTexels(record->tiles[0], false, 0);
+    EXPECT_EQ(0x00000000u, t[1 * 512 + 1]);
+    EXPECT_EQ(Pattern(2, 0), t[2]);
+    EXPECT_EQ(Pattern(299, 5), t[5 * 512 + 300]);
+    EXPECT_EQ(Pattern(299, 199), t[200 * 512 + 300]);
+    EXPECT_EQ(0, FreeGraph(handle));
     FreeRasterImage(&image);
 }
 
