@@ -279,7 +279,7 @@ int GenerateLevels(IDirect3DTexture9* texture, const Piece& p, const Source& s, 
 int ConvertSourceLevels(IDirect3DTexture9* texture, const Piece& p, const Source& s, const ColorFormat* tf, int n)
 {
     for (int i = 0; i < n; i++) {
-        RasterImage image, alpha;
+        RasterImage image = {}, alpha = {};
         SourceLevel(s.image, i, &image);
         if (s.alpha)
             SourceLevel(s.alpha, i, &alpha);
@@ -290,6 +290,10 @@ int ConvertSourceLevels(IDirect3DTexture9* texture, const Piece& p, const Source
         int x = p.srcX >> i, y = p.srcY >> i;
         int width = std::min<int>(lockRect.right - lockRect.left, image.width - x);
         int height = std::min<int>(lockRect.bottom - lockRect.top, image.height - y);
+        if (s.alpha) {
+            width = std::min(width, alpha.width - x);
+            height = std::min(height, alpha.height - y);
+        }
         if (width > 0 && height > 0) {
             ConvertRect rect = {x, y, x + width, y + height};
             ConvertInto(locked.pBits, locked.Pitch, tf, 0, 0, &image, s.alpha ? &alpha : nullptr, rect, s);
@@ -453,7 +457,8 @@ int TransferToTextures(const GraphRecord* record, GraphImageRecord* image, Sourc
     int tileCount = imageCoordinates ? image->tileCount : record->tileCount;
     if (tileCount < 1)
         return 0;
-    Piece* pieces = (Piece*)AllocTracked((size_t)tileCount * sizeof(Piece), "TransferImageToGraph", __LINE__);
+    int64_t bytes = (int64_t)tileCount * (int64_t)sizeof(Piece);
+    Piece* pieces = bytes <= 0x7FFFFFFF ? (Piece*)AllocTracked((size_t)bytes, "TransferImageToGraph", __LINE__) : nullptr;
     if (!pieces)
         return -1;
     int width = source.right - source.left, height = source.bottom - source.top;
