@@ -325,21 +325,43 @@ struct GraphFixture : testing::Test {
     void SetUp() override
     {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        // 0.25 s of 16-bit stereo at 44100 Hz, every sample distinct enough.
-        wave = PcmWaveFile(44100, 2, 16, 44100);
-        std::vector<uint8_t> noise = TestBytes(44100, 9);
-        memcpy(wave.data() + 44, noise.data(), noise.size());
-        stream = CreateMemStream(wave.data(), (LONGLONG)wave.size(), 0xFFFFFFFF);
+        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                         (void**)&graph));
+    }
+    // The reader over bytes, offering Stream/subtype, added as "MemFile".
+    void AddReader(const std::vector<uint8_t>& bytes, const GUID& subtype)
+    {
+        file = bytes;
+        stream = CreateMemStream(file.data(), (LONGLONG)file.size(), 0xFFFFFFFF);
+        ASSERT_NE(nullptr, stream);
         AM_MEDIA_TYPE type;
         ResetMediaTypeRecord(&type);
         type.majortype = MEDIATYPE_Stream;
-        type.subtype = MEDIASUBTYPE_WAVE;
+        type.subtype = subtype;
         reader = CreateMemReader(stream, &type, nullptr);
         ASSERT_NE(nullptr, reader);
-        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                         (void**)&graph));
         ASSERT_EQ(S_OK, graph->AddFilter(reader->BaseFilterInterface(), L"MemFile"));
         readerOut = reader->outputPin.PinInterface();
+    }
+    // Runs the graph without a clock, so the stream flows as fast as it is
+    // read, until every renderer has seen the end.
+    void RunToCompletion()
+    {
+        IMediaFilter* asFilter;
+        ASSERT_EQ(S_OK, graph->QueryInterface(IID_IMediaFilter, (void**)&asFilter));
+        asFilter->SetSyncSource(nullptr);
+        asFilter->Release();
+        IMediaControl* control;
+        IMediaEvent* events;
+        ASSERT_EQ(S_OK, graph->QueryInterface(IID_IMediaControl, (void**)&control));
+        ASSERT_EQ(S_OK, graph->QueryInterface(IID_IMediaEvent, (void**)&events));
+        EXPECT_TRUE(SUCCEEDED(control->Run()));
+        LONG code = 0;
+        EXPECT_EQ(S_OK, events->WaitForCompletion(20000, &code));
+        EXPECT_EQ(EC_COMPLETE, code);
+        control->Stop();
+        events->Release();
+        control->Release();
     }
     void TearDown() override
     {
@@ -358,7 +380,7 @@ struct GraphFixture : testing::Test {
         return filter;
     }
 
-    std::vector<uint8_t> wave;
+    std::vector<uint8_t> file;
     D_CMemStream* stream = nullptr;
     D_CMemReader* reader = nullptr;
     IGraphBuilder* graph = nullptr;
@@ -369,6 +391,7 @@ struct GraphFixture : testing::Test {
 
 TEST_F(GraphFixture, APeerThatDoesNotPullIsRefusedAndLeftUnconnected)
 {
+    AddReader(PcmWaveFile(44100, 2, 16, 400), MEDIASUBTYPE_WAVE);
     IBaseFilter* sink = AddPlatformFilter(kNullRenderer, L"Null");
     ASSERT_NE(nullptr, sink);
     IPin* sinkIn = PinOf(sink, PINDIR_INPUT);
@@ -387,6 +410,11 @@ TEST_F(GraphFixture, APeerThatDoesNotPullIsRefusedAndLeftUnconnected)
 
 TEST_F(GraphFixture, ThePlatformParserPullsTheWholeWaveThroughTheReader)
 {
+    // 0.25 s of 16-bit stereo at 44100 Hz.
+    std::vector<uint8_t> wave = PcmWaveFile(44100, 2, 16, 44100);
+    std::vector<uint8_t> noise = TestBytes(44100, 9);
+    memcpy(wave.data() + 44, noise.data(), noise.size());
+    AddReader(wave, MEDIASUBTYPE_WAVE);
     IBaseFilter* parser = AddPlatformFilter(kWaveParser, L"Parser");
     if (!parser)
         GTEST_SKIP() << "no WAVE parser in this platform";
@@ -425,23 +453,39 @@ TEST_F(GraphFixture, ThePlatformParserPullsTheWholeWaveThroughTheReader)
     EXPECT_EQ(44100 * kUnits / 176400, duration); // 44100 bytes at 176400 per second
     position->InnerUnknown()->Release();
 
-    // Run without a clock: the whole stream flows as fast as it is read.
-    IMediaFilter* asFilter;
-    ASSERT_EQ(S_OK, graph->QueryInterface(IID_IMediaFilter, (void**)&asFilter));
-    asFilter->SetSyncSource(nullptr);
-    asFilter->Release();
-    IMediaControl* control;
-    IMediaEvent* events;
-    ASSERT_EQ(S_OK, graph->QueryInterface(IID_IMediaControl, (void**)&control));
-    ASSERT_EQ(S_OK, graph->QueryInterface(IID_IMediaEvent, (void**)&events));
-    EXPECT_TRUE(SUCCEEDED(control->Run()));
-    LONG code = 0;
-    EXPECT_EQ(S_OK, events->WaitForCompletion(20000, &code));
-    EXPECT_EQ(EC_COMPLETE, code);
-    control->Stop();
-    events->Release();
-    control->Release();
+    RunToCompletion();
     sinkIn->Release();
     parserOut->Release();
     parserIn->Release();
+}
+
+TEST_F(GraphFixture, ThePlatformSplitterFindsMpegAudioFramesThroughTheReader)
+{
+    std::vector<uint8_t> mp3;
+    ASSERT_TRUE(ReadWholeFile(std::string(TestArg(1)) + "/mpeg1.mp3", &mp3));
+    AddReader(mp3, MEDIASUBTYPE_MPEG1Audio);
+    IBaseFilter* splitter = AddPlatformFilter(CLSID_MPEG1Splitter, L"Splitter");
+    if (!splitter)
+        GTEST_SKIP() << "no MPEG-1 splitter in this platform";
+    IPin* splitterIn = PinOf(splitter, PINDIR_INPUT);
+    ASSERT_NE(nullptr, splitterIn);
+    ASSERT_EQ(S_OK, graph->ConnectDirect(readerOut, splitterIn, nullptr));
+    IPin* splitterOut = PinOf(splitter, PINDIR_OUTPUT);
+    ASSERT_NE(nullptr, splitterOut) << "the splitter found no audio stream";
+    IEnumMediaTypes* types;
+    ASSERT_EQ(S_OK, splitterOut->EnumMediaTypes(&types));
+    AM_MEDIA_TYPE* first = nullptr;
+    ASSERT_EQ(S_OK, types->Next(1, &first, nullptr));
+    types->Release();
+    EXPECT_TRUE(IsEqualGUID(MEDIATYPE_Audio, first->majortype));
+    DestroyMediaTypeRecord(first);
+
+    IBaseFilter* sink = AddPlatformFilter(kNullRenderer, L"Null");
+    ASSERT_NE(nullptr, sink);
+    IPin* sinkIn = PinOf(sink, PINDIR_INPUT);
+    ASSERT_EQ(S_OK, graph->ConnectDirect(splitterOut, sinkIn, nullptr));
+    RunToCompletion();
+    sinkIn->Release();
+    splitterOut->Release();
+    splitterIn->Release();
 }
