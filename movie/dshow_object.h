@@ -5,7 +5,9 @@
 #pragma once
 
 #include <windows.h>
+#include <evcode.h>
 #include <strmif.h>
+#include <vfwmsgs.h>
 #include <stddef.h>
 
 // Framework objects live in the library's tracked memory. The allocation is
@@ -71,6 +73,9 @@ public:
 
 // out = interface, AddRef-ed; E_POINTER for a null out.
 HRESULT HandOutInterface(IUnknown* iface, void** out);
+// A copy of a wide string in the library's tracked memory (freed with
+// FreeTracked), or null when memory runs out.
+WCHAR* CopyWideStringTracked(const WCHAR* text);
 // A CoTaskMemAlloc copy of a wide string (with its terminator) for callers
 // that free it themselves.
 HRESULT CopyWideStringToTaskMemory(const WCHAR* text, WCHAR** out);
