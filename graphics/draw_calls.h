@@ -24,6 +24,12 @@ int DrawGraphQuad(float x1, float y1, float x2, float y2, float x3, float y3, fl
 // 0, or -1 when loading failed.
 int DrawGraphFromFile(int x, int y, const char* path, int trans);
 
+// The rectangle (srcX, srcY, w, h) of the graph stretched into (x1, y1)-(x2, y2)
+// through a derived graph made and freed within the call: 0, or -1 when the
+// rectangle cannot be derived.
+int DrawGraphPartStretched(float x1, float y1, float x2, float y2, int srcX, int srcY, int w, int h, int graph,
+                           int trans);
+
 // 1 when draws in blend mode 3 must be wrapped in the emulation below:
 // Direct3D is in use and the device has no blend-operation capability.
 int SubtractEmulationNeeded();
