@@ -1,6 +1,7 @@
 #include "graphics/device_reset.h"
 
 #include "graphics/device.h"
+#include "graphics/graph_loading.h"
 #include "runtime/system_state.h"
 
 static GraphRestoreHandler restoreHandler;
@@ -34,8 +35,8 @@ int SetGraphRestoreHandler(GraphRestoreHandler handler)
 
 int RunGraphRestoreHandler()
 {
-    if (restoreHandler)
-        restoreHandler();
+    // No handler set means the default one: reload every graph from its file.
+    (restoreHandler ? restoreHandler : RestoreAllGraphs)();
     return 0;
 }
 

@@ -5,7 +5,10 @@
 
 #include <windows.h>
 #include <d3d9.h>
+#include <stddef.h>
 #include <stdint.h>
+
+#include "image/mem_image.h"
 
 // Byte descriptor of a graph's picture format.
 struct GraphFormatDesc {
@@ -48,9 +51,19 @@ struct GraphImageRecord {
     GraphFormatDesc desc;
     uint32_t transColor;      // 0x00RRGGBB
     int width, height;
-    int mipLevels;            // texture pictures
-    int tileCount;
-    TextureTile tiles[1];     // tileCount entries
+    union {
+        // Texture pictures; the record is allocated with room for tileCount tiles.
+        struct {
+            int mipLevels;
+            int tileCount;
+            TextureTile tiles[1];
+        };
+        // Software pictures.
+        struct {
+            MEMIMG memImage;          // the whole picture
+            MEMIMG* drawableExtra;    // released with drawable records; nothing makes one
+        };
+    };
 };
 
 enum { GRAPH_BASE_TILE_ENTRIES = 4 };
@@ -66,11 +79,35 @@ struct GraphRecord {
     int fileMirror;
     int srcX, srcY;
     int width, height;
-    void* keptData[2];
-    int keptSize[2];
-    int tileCount;            // texture graphs; a software graph's view lives here instead
-    GraphTileEntry tiles[GRAPH_BASE_TILE_ENTRIES];
+    struct {
+        void* block;
+        int word;
+    } kept[2];                // kept copies of source data; nothing sets them, deletion frees them
+    union {
+        // Texture graphs; the record is reallocated to tileCount entries.
+        struct {
+            int tileCount;
+            GraphTileEntry tiles[GRAPH_BASE_TILE_ENTRIES];
+        };
+        // Software graphs: the view of (srcX, srcY, width, height) of the image
+        // record's memory image; the record is shrunk to end after it.
+        MEMIMG view;
+    };
 };
+
+// Sizes of the records as allocated.
+inline size_t TextureImageRecordSize(int64_t tiles)
+{
+    return offsetof(GraphImageRecord, tiles) + (size_t)tiles * sizeof(TextureTile);
+}
+enum : size_t {
+    SOFT_IMAGE_RECORD_SIZE = offsetof(GraphImageRecord, drawableExtra) + sizeof(MEMIMG*),
+    GRAPH_TILE_ENTRIES_OFFSET = offsetof(GraphRecord, tiles),
+    SOFT_GRAPH_RECORD_SIZE = offsetof(GraphRecord, view) + sizeof(MEMIMG),
+};
+
+// Most tiles along one side of a picture; a side that needs more is refused.
+enum { GRAPH_SIDE_TILE_MAX = 64 };
 
 // Settings that shape every graph made from then on.
 struct GraphCreateSettings {
@@ -89,8 +126,34 @@ struct GraphCreateSettings {
 };
 
 struct ColorFormat;
-struct MEMIMG;
 struct RasterImage;
+
+// Fills a freshly allocated graph record with a new image record of the size,
+// its textures (cleared) or memory image, and its tile entries. mipLevels -1
+// takes the level count from the settings. Any failure deletes the graph
+// handle before -1 is returned (an invalid handle is only refused).
+int CreateGraphRecord(int mipLevels, int graph, int width, int height, int alpha, int palette, int compression);
+// Splits one side into power-of-two tile sizes (sizes holds
+// GRAPH_SIDE_TILE_MAX entries); the number of tiles, or -1 when the side
+// needs more tiles than that.
+int ChooseTextureTileSize(int length, int* sizes, int singleFlag);
+// Builds the graph record's tile entries (texture graphs) or memory-image
+// view (software graphs) from its rectangle; the record may move. 0 or -1.
+int SetupGraphTiles(int graph);
+// Creates every missing texture of an image record, cleared; 0 or -1.
+int CreateGraphTextures(GraphImageRecord* image);
+// Releases surface, texture and system twin of every tile; 0.
+int ReleaseGraphTextures(GraphImageRecord* image);
+// Releases the per-tile extras (texture) or the extra memory image
+// (software) of a drawable record; 0.
+int ReleaseDrawableExtras(GraphImageRecord* image);
+// Around a device reset: every graph's textures and the user shader objects
+// go before, and come back (cleared) after; 0.
+int ReleaseAllGraphTextures();
+int RecreateAllGraphTextures();
+// The colour format of the format kind a descriptor selects.
+const ColorFormat* GetGraphColorFormat(const GraphFormatDesc* desc);
+const ColorFormat* GetGraphColorFormatFor(int alpha, int alphaTest, int is32, int drawable);
 
 // 1 when graph is a valid graph handle whose picture was made as a draw
 // target, else 0.
@@ -104,6 +167,9 @@ int GetGraphFormatKind(int graph);
 // A software graph's memory image (the view of its rectangle); null for a
 // graph with textures or an invalid handle.
 MEMIMG* GetGraphMemImage(int graph);
+// A software image record's memory image of the whole picture (it follows
+// the picture's size); null for a texture record.
+MEMIMG* GetImageRecordMemImage(GraphImageRecord* image);
 // Writes an image of the graph's size into its texture tiles; 0 or -1.
 int CopyImageToGraphTiles(int graph, const RasterImage* image);
 // The colour format of a Direct3D format number, or null.

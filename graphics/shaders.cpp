@@ -49,3 +49,7 @@ int ReleasePackShaders()
 
 int DeleteAllShaders() { return 0; }
 int ReleaseShaderPack() { return 0; }
+
+// Stand-ins: no call of this program makes a user shader.
+int ReleaseUserShaderObjects() { return 0; }
+int RecreateUserShaderObjects() { return 0; }

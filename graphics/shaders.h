@@ -22,3 +22,7 @@ int ReleasePackShaders();
 int DeleteAllShaders();
 // Closes the shader archive and frees the unpacked pack (graphics end).
 int ReleaseShaderPack();
+// User shader objects around a device reset: released before, re-created
+// from their kept byte code after; 0.
+int ReleaseUserShaderObjects();
+int RecreateUserShaderObjects();
