@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <d3d9.h>
+#include <stdint.h>
 
 #include <vector>
 
