@@ -315,6 +315,39 @@ TEST_F(GraphDrawDevice, AReloadRefusesAnotherSizeAndKeepsTheTopLeftColourForThat
     FreeRasterImage(&picture);
 }
 
+TEST_F(GraphDrawDevice, APartStretchedGoesThroughADerivedGraphThatIsGoneAfterwards)
+{
+    int g = Keep(MakeGraph(4, 3, PatternRgb));
+    int before = GraphHandles.count;
+    // Source (1, 1), 2 x 1, four times as large.
+    EXPECT_EQ(0, DrawGraphPartStretched(300, 100, 308, 104, 1, 1, 2, 1, g, 0));
+    EXPECT_EQ(before, GraphHandles.count);
+    ExpectPicture(300, 100, 8, 4, [](int x, int) { return PatternRgb(1 + x / 4, 1); });
+    // A rectangle that starts at the graph's right edge cannot be derived.
+    EXPECT_EQ(-1, DrawGraphPartStretched(320, 100, 328, 104, 4, 0, 2, 1, g, 0));
+    EXPECT_EQ(before, GraphHandles.count);
+    EXPECT_EQ(Background, Pixel(321, 101));
+}
+
+TEST_F(GraphDrawDevice, AGraphIsRefilledFromAFileInMemoryPlainOrMirrored)
+{
+    int g = Keep(MakeGraph(4, 3, [](int, int) { return 0x808080u; }));
+    std::vector<uint8_t> bmp = PatternBmp();
+    EXPECT_EQ(0, ReloadGraphFromFile(bmp.data(), (int)bmp.size(), g, nullptr, 0, 0, 0));
+    EXPECT_EQ(0, DrawGraphAt(10, 100, g, 0));
+    ExpectPicture(10, 100, 4, 3, PatternRgb);
+    EXPECT_EQ(0, ReloadGraphFromFile(bmp.data(), (int)bmp.size(), g, nullptr, 0, 0, 1));
+    EXPECT_EQ(0, DrawGraphAt(20, 100, g, 0));
+    ExpectPicture(20, 100, 4, 3, [](int x, int y) { return PatternRgb(3 - x, y); });
+    // Another size, or no picture at all, leaves the graph as it was.
+    int small = Keep(MakeGraph(3, 3, [](int, int) { return 0x808080u; }));
+    EXPECT_EQ(-1, ReloadGraphFromFile(bmp.data(), (int)bmp.size(), small, nullptr, 0, 0, 0));
+    const char junk[] = "not a picture";
+    EXPECT_EQ(-1, ReloadGraphFromFile(junk, (int)sizeof junk, g, nullptr, 0, 0, 0));
+    EXPECT_EQ(0, DrawGraphAt(30, 100, small, 0));
+    EXPECT_EQ(0x808080u, Pixel(31, 101));
+}
+
 TEST_F(GraphDrawDevice, AGraphFromAnArchiveIsExactAndLeavesNoGraphBehind)
 {
     char saved[MAX_PATH];

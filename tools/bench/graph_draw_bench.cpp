@@ -144,30 +144,30 @@ int main(int argc, char** argv)
                frames * perFrame / wall, frames * perFrame / cpu, frames, perFrame);
     }
 
-    // One frame as the game makes it: clear, 2,000 sprites, present.
+    // One frame as the game makes it: clear, 2,000 sprites, present. The
+    // thread's CPU clock ticks coarsely, so the draw part is also timed by
+    // the wall clock (it does not wait for the device).
     SelectBlendMode(1, 160);
-    std::vector<double> draws, whole;
-    for (int f = 0; f < frames; f++) {
+    std::vector<double> drawWall;
+    double drawCpu = 0, wholeCpu = 0;
+    int shown = 0;
+    for (; shown < frames; shown++) {
         if (ProcessMessagesLocked() != 0)
             break;
-        double start = CpuTime();
+        double start = CpuTime(), wall = Now();
         ClearDrawTarget(nullptr);
-        DrawSprites(graph, perFrame, f);
+        DrawSprites(graph, perFrame, shown);
         FlushVertexBuffer();
+        drawWall.push_back(Now() - wall);
         double drawn = CpuTime();
         PresentScreen();
-        double end = CpuTime();
-        draws.push_back(drawn - start);
-        whole.push_back(end - start);
+        drawCpu += drawn - start;
+        wholeCpu += CpuTime() - start;
     }
-    if (!draws.empty()) {
-        double d = 0, w = 0;
-        for (size_t i = 0; i < draws.size(); i++) {
-            d += draws[i];
-            w += whole[i];
-        }
-        printf("frame of %d sprites: %.3f ms CPU to clear and draw, %.3f ms CPU with the present (%zu frames)\n",
-               perFrame, d * 1e3 / draws.size(), w * 1e3 / whole.size(), draws.size());
+    if (shown > 0) {
+        std::sort(drawWall.begin(), drawWall.end());
+        printf("frame of %d sprites: clear and draw %.3f ms median wall, %.3f ms CPU; %.3f ms CPU with the present (%d frames)\n",
+               perFrame, drawWall[drawWall.size() / 2] * 1e3, drawCpu * 1e3 / shown, wholeCpu * 1e3 / shown, shown);
     }
     FreeGraph(graph);
 
