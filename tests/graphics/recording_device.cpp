@@ -159,8 +159,8 @@ static UINT ElementsOf(D3DPRIMITIVETYPE type, UINT count)
     case D3DPT_TRIANGLELIST: return 3 * count;
     case D3DPT_TRIANGLESTRIP:
     case D3DPT_TRIANGLEFAN: return count + 2;
+    default: return 0;
     }
-    return 0;
 }
 
 HRESULT STDMETHODCALLTYPE RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT count, const void* data, UINT stride)
