@@ -12,7 +12,9 @@
 
 #include "graphics/blend_modes.h"
 #include "graphics/device.h"
+#include "graphics/draw_calls.h"
 #include "graphics/draw_state.h"
+#include "graphics/graph_handles.h"
 #include "graphics/shape_calls.h"
 #include "graphics/shape_draw_d3d.h"
 #include "graphics/state_cache.h"
@@ -20,6 +22,7 @@
 #include "image/soft_blend_tables.h"
 #include "runtime/memory.h"
 #include "tests/graphics/recording_device.h"
+#include "tests/graphics/test_graphs.h"
 
 namespace {
 
@@ -502,6 +505,80 @@ TEST_F(ShapeDrawTest, PolygonColoursFollowBrightnessAndBlendParameter)
     device.Forget();
     EXPECT_EQ(0, DrawGraphPolygon(in, 3, D3DPT_TRIANGLELIST, POLYGON_NO_GRAPH, 0, 0));
     EXPECT_TRUE(device.calls.empty());
+}
+
+TEST_F(ShapeDrawTest, PolygonWithAGraphBindsItsTextureAndScalesTexCoordsToItsPiece)
+{
+    ASSERT_EQ(0, BuildSoftBlendTables());
+    struct Case {
+        int width, height, textureWidth, textureHeight, tileX;
+        float u1, v1;
+    } cases[] = {
+        {100, 60, 128, 64, 16, (100 + 16) / 128.0f, 60 / 64.0f},
+        {64, 64, 64, 64, 0, 1.0f, 1.0f},   // the piece is the texture: kept
+    };
+    for (const Case& c : cases) {
+        int h = AllocGraphHandle();
+        GraphRecord* record = GetGraphRecord(h);
+        GraphImageRecord* image = MakeTestImage(c.width, c.height, {{0, 0, c.width, c.height, c.textureWidth,
+                                                                     c.textureHeight, FakeTexture(3)}});
+        record->image = image;
+        record->width = c.width;
+        record->height = c.height;
+        FillTestTileEntries(record, image);
+        record->tiles[0].tileX = c.tileX;
+        PolygonVertex in[3] = {{0, 0, 0, 0, 9, 9, 9, 255}, {10, 0, 1, 0, 9, 9, 9, 255}, {0, 10, 1, 1, 9, 9, 9, 255}};
+        device.Forget();
+        EXPECT_EQ(0, DrawGraphPolygon(in, 3, D3DPT_TRIANGLELIST, h, 1, 1));
+        EXPECT_EQ(DeviceStateCache.mainTexture, reinterpret_cast<IDirect3DBaseTexture9*>(FakeTexture(3)));
+        std::vector<VertexTextured> v = device.DrawnVertices<VertexTextured>();
+        ASSERT_EQ(v.size(), 3u);
+        EXPECT_FLOAT_EQ(v[0].u, c.tileX / (float)c.textureWidth);
+        EXPECT_FLOAT_EQ(v[2].u, c.u1);
+        EXPECT_FLOAT_EQ(v[2].v, c.v1);
+        ReleaseGraphHandle(h);
+        free(image);
+    }
+}
+
+TEST_F(ShapeDrawTest, WithoutBlendOperationsASubtractedShapeIsDrawnAdditivelyBetweenInversions)
+{
+    RemoveRecordingDevice();
+    InstallRecordingDevice(&device, 0);
+    PrepareVertexBuffers();
+    Screen.depth = 32;
+    Screen.hardware = 1;
+    ASSERT_EQ(0, SelectBlendMode(3, 100));
+    ASSERT_EQ(1, SubtractEmulationNeeded());
+    ASSERT_EQ(0, FillBoxShape(10, 10, 20, 20, ColorFromRGB(255, 0, 0)));
+    FlushVertexBuffer();
+    EXPECT_EQ(3, Draw.blendMode);
+    EXPECT_EQ(100, Draw.blendParam);
+    // The shape (red at alpha 100) went in with source alpha added to the
+    // destination; the white boxes around it invert the rectangle.
+    DWORD src = 0, dest = 0;
+    int shapes = 0, inversions = 0;
+    for (const DeviceCall& call : device.calls) {
+        if (call.kind == CALL_RENDER_STATE && call.a == D3DRS_SRCBLEND)
+            src = call.b;
+        if (call.kind == CALL_RENDER_STATE && call.a == D3DRS_DESTBLEND)
+            dest = call.b;
+        if (call.kind != CALL_DRAW_UP)
+            continue;
+        for (size_t i = 0; i < call.data.size() / sizeof(VertexPlain); i += 6) {
+            const VertexPlain& v = call.Vertex<VertexPlain>(i);
+            EXPECT_EQ(v.x, 10.0f);
+            if (v.diffuse == 0x64FF0000u) {
+                shapes++;
+                EXPECT_EQ((DWORD)D3DBLEND_SRCALPHA, src);
+                EXPECT_EQ((DWORD)D3DBLEND_ONE, dest);
+            } else {
+                inversions++;
+            }
+        }
+    }
+    EXPECT_EQ(shapes, 1);
+    EXPECT_EQ(inversions, 2);
 }
 
 } // namespace
