@@ -182,6 +182,7 @@ TEST_F(DrawCallTest, APartIsDrawnThroughANarrowedAreaThatIsAlwaysRestored)
         EXPECT_FLOAT_EQ(480.0f, Draw.areaBottomF);
     }
     // A part wholly outside the area draws nothing.
+    FlushVertexBuffer();
     device.Forget();
     SetTestDrawArea(0, 0, 50, 50);
     EXPECT_EQ(0, DrawGraphPart(100, 100, 0, 0, 10, 10, g, 0, 0));

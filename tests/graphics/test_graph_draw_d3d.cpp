@@ -389,10 +389,12 @@ TEST_F(GraphDrawTest, GridsTooSmallOrTooLargeForTheIndexBufferAreRefused)
     for (const Case& c : cases) {
         device.Forget();
         EXPECT_EQ(c.result, DrawGridStrip(c.columns, grid, c.rows)) << c.columns << " x " << c.rows;
-        if (c.result == 0 && c.draws)
+        if (c.result == 0 && c.draws) {
             EXPECT_EQ(c.draws, device.Count(CALL_DRAW_INDEXED_UP));
-        if (c.result < 0)
+        }
+        if (c.result < 0) {
             EXPECT_EQ(0u, device.Count(CALL_DRAW_INDEXED_UP));
+        }
     }
     device.Forget();
     DrawGridStrip(8, grid, 8192);
