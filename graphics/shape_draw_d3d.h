@@ -8,8 +8,9 @@
 
 struct GraphRecord;
 
-// Largest circle radius drawn; larger radii are refused (nothing drawn, 0),
-// as no draw area is that large and the radius drives loops and row buffers.
+// Largest circle radius drawn; a larger (or negative) radius draws nothing
+// and returns 0: the radius drives the midpoint loop, and no draw area comes
+// near this size.
 enum { CIRCLE_RADIUS_LIMIT = 0x100000 };
 
 // Each returns 0, or -1 without a device. Right and bottom are exclusive.
@@ -20,6 +21,7 @@ int DrawLineD3D(int x1, int y1, int x2, int y2, unsigned int colour);
 int DrawTriangleD3D(int x1, int y1, int x2, int y2, int x3, int y3, unsigned int colour, int fill);
 int G_D3D_DrawCircle(int cx, int cy, int r, unsigned int colour, int fill);
 // graph may be null (untextured); vertices are complete kind-1 vertices.
+// -1 also for no vertices or a primitive type outside 1 to 6.
 int DrawPolygonD3D(const GraphRecord* graph, const VertexTextured* vertices, int count,
                    int primitiveType, int trans);
 

@@ -64,6 +64,18 @@ public:
     bool LastStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) const;
     bool LastSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) const;
     size_t Count(DeviceCallKind kind) const { return Of(kind).size(); }
+    // The vertices of every DrawPrimitiveUP of stride sizeof(V), in order.
+    template <typename V> std::vector<V> DrawnVertices() const
+    {
+        std::vector<V> out;
+        for (const DeviceCall& call : calls) {
+            if (call.kind != CALL_DRAW_UP || call.c != sizeof(V))
+                continue;
+            const V* v = reinterpret_cast<const V*>(call.data.data());
+            out.insert(out.end(), v, v + call.data.size() / sizeof(V));
+        }
+        return out;
+    }
 
 private:
     void Record(DeviceCallKind kind, DWORD a = 0, DWORD b = 0, DWORD c = 0, const void* pointer = nullptr);
