@@ -50,6 +50,11 @@ int CheckGraph(int graph, GraphRecord** record)
     if (Draw.blendGraph != -1 && CheckBlendGraphSize(r) != 0)
         return -1;
     WaitWhileInactive();
+    // The wait runs the message pump, and with it a possible device reset
+    // and graph restore: take the record afresh.
+    r = GetGraphRecord(graph);
+    if (!r)
+        return -1;
     *record = r;
     return 1;
 }
