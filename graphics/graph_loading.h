@@ -50,3 +50,7 @@ int SetGraphFileName(int graph, const char* path, int source);
 int FreeGraph(int graph);
 // Deletes every graph (graphics end); 0.
 int FreeAllGraphs();
+
+int LoadImageToGraph(const char* path, int reserved);
+int CreateDerivedGraph(int x, int y, int width, int height, int source);
+int FreeGraph(int graph);

@@ -13,5 +13,9 @@ int SetMaskDrawing(int flag)
 int GetMaskDrawing() { return requested; }
 MEMIMG* GetMaskScreenImage() { return nullptr; }
 IDirect3DSurface9* GetMaskScreenSurface() { return nullptr; }
+// Nothing switches the mask on, so it is never active.
+int IsMaskDrawingActive() { return 0; }
+int ApplyMaskToRect(const RECT*) { return 0; }
+int ApplyMaskSoftware(const RECT*) { return 0; }
 int TerminateMaskScreen() { return 0; }
 int DeleteAllMaskData() { return 0; }

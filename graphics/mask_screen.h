@@ -1,6 +1,7 @@
 // The mask screen: draws reach the target only where a byte mask allows.
 #pragma once
 
+#include <windows.h>
 #include <d3d9.h>
 
 struct MEMIMG;
@@ -13,5 +14,10 @@ int GetMaskDrawing();
 // while no mask screen exists.
 MEMIMG* GetMaskScreenImage();
 IDirect3DSurface9* GetMaskScreenSurface();
+// 1 while mask drawing is requested and the mask is switched on.
+int IsMaskDrawingActive();
+// The drawing calls' hooks, run before and after each draw while active.
+int ApplyMaskToRect(const RECT* rect);
+int ApplyMaskSoftware(const RECT* rect);
 int TerminateMaskScreen();
 int DeleteAllMaskData();

@@ -51,7 +51,7 @@ static void EmptyBatch()
     VertexBatch.write = VertexBufferStart(VertexBatch.kind);
 }
 
-static UINT PrimitiveCount(int type, int n)
+UINT PrimitiveCountFor(int type, int n)
 {
     switch (type) {
     case D3DPT_POINTLIST: return (UINT)n;
@@ -91,7 +91,7 @@ int FlushVertexBuffer()
         if (!DeviceObjects.inScene)
             BeginSceneIfNeeded();
         int kind = VertexBatch.kind;
-        UINT primitives = PrimitiveCount(VertexBatch.primitiveType, VertexBatch.count);
+        UINT primitives = PrimitiveCountFor(VertexBatch.primitiveType, VertexBatch.count);
         SetFVFCached(VertexFvf(kind));
         device->DrawPrimitiveUP((D3DPRIMITIVETYPE)VertexBatch.primitiveType, primitives,
                                 VertexBufferStart(kind), (UINT)VertexStride(kind));

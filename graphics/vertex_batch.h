@@ -67,6 +67,11 @@ int VertexCapacity(int kind);
 // The start of a kind's buffer (null for a kind out of range).
 unsigned char* VertexBufferStart(int kind);
 
+// Primitives drawn from n vertices of a D3DPRIMITIVETYPE: point list n, line
+// list n / 2, line strip n - 1, triangle list n / 3, strip and fan n - 2;
+// 0 for any other type.
+UINT PrimitiveCountFor(int type, int n);
+
 // Draws what is queued and empties the batch: 0, or -1 without a device
 // (the queued vertices are kept).
 int FlushVertexBuffer();

@@ -16,3 +16,7 @@ int PaintMemImageBox(MEMIMG* destination, const RECT* rectangle, uint32_t color)
         return 0;
     return FillMemImageRect(destination, &r, color);
 }
+
+// Stand-ins until the rasteriser draws circles and lines.
+int PaintMemImageCircle(MEMIMG*, int, int, int, uint32_t, int) { return 0; }
+int PaintMemImageLine(MEMIMG*, int, int, int, int, uint32_t) { return 0; }

@@ -149,9 +149,47 @@ HRESULT STDMETHODCALLTYPE RecordingDevice::SetScissorRect(const RECT* rect)
     return D3D_OK;
 }
 
+// Vertices (or indices) that a primitive count of a type takes.
+static UINT ElementsOf(D3DPRIMITIVETYPE type, UINT count)
+{
+    switch (type) {
+    case D3DPT_POINTLIST: return count;
+    case D3DPT_LINELIST: return 2 * count;
+    case D3DPT_LINESTRIP: return count + 1;
+    case D3DPT_TRIANGLELIST: return 3 * count;
+    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLEFAN: return count + 2;
+    default: return 0;
+    }
+}
+
 HRESULT STDMETHODCALLTYPE RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT count, const void* data, UINT stride)
 {
     Record(CALL_DRAW_UP, (DWORD)type, count, stride, data);
+    DeviceCall& call = calls.back();
+    call.vertexCount = ElementsOf(type, count);
+    if (data && call.vertexCount <= RECORDED_VERTEX_MAX) {
+        const unsigned char* bytes = static_cast<const unsigned char*>(data);
+        call.data.assign(bytes, bytes + (size_t)call.vertexCount * stride);
+    }
+    return D3D_OK;
+}
+
+HRESULT STDMETHODCALLTYPE RecordingDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertexCount,
+                                                                  UINT count, const void* indexData, D3DFORMAT indexFormat,
+                                                                  const void* data, UINT stride)
+{
+    Record(CALL_DRAW_INDEXED_UP, (DWORD)type, count, stride, data);
+    DeviceCall& call = calls.back();
+    call.vertexCount = vertexCount;
+    if (data && vertexCount <= RECORDED_VERTEX_MAX) {
+        const unsigned char* bytes = static_cast<const unsigned char*>(data);
+        call.data.assign(bytes + (size_t)minIndex * stride, bytes + (size_t)(minIndex + vertexCount) * stride);
+    }
+    if (indexData && indexFormat == D3DFMT_INDEX16) {
+        const uint16_t* indices = static_cast<const uint16_t*>(indexData);
+        call.indices.assign(indices, indices + ElementsOf(type, count));
+    }
     return D3D_OK;
 }
 

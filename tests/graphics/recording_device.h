@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <d3d9.h>
+#include <stdint.h>
 
 #include <vector>
 
@@ -26,8 +27,13 @@ enum DeviceCallKind {
     CALL_LIGHT,                // a = index
     CALL_LIGHT_ENABLE,         // a = index, b = enable
     CALL_MATERIAL,
-    CALL_PIXEL_CONSTANT        // a = first register, b = count
+    CALL_PIXEL_CONSTANT,       // a = first register, b = count
+    CALL_DRAW_INDEXED_UP       // a = primitive type, b = primitive count, c = stride, pointer = vertices;
+                               // vertexCount = vertices given
 };
+
+// Draws of more vertices than this keep no copy of them.
+enum { RECORDED_VERTEX_MAX = 4096 };
 
 struct DeviceCall {
     DeviceCallKind kind;
@@ -35,6 +41,13 @@ struct DeviceCall {
     const void* pointer;
     D3DVIEWPORT9 viewport;
     RECT rect;
+    // Draws: copies of the vertices (and indices) as they were at the call,
+    // since the caller's buffers are reused or gone afterwards.
+    std::vector<unsigned char> data;
+    std::vector<uint16_t> indices;
+    UINT vertexCount;
+    // Vertex i of a draw as type T.
+    template <typename T> const T& Vertex(size_t i) const { return reinterpret_cast<const T*>(data.data())[i]; }
 };
 
 class RecordingDevice : public IDirect3DDevice9 {
@@ -51,6 +64,18 @@ public:
     bool LastStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) const;
     bool LastSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) const;
     size_t Count(DeviceCallKind kind) const { return Of(kind).size(); }
+    // The vertices of every DrawPrimitiveUP of stride sizeof(V), in order.
+    template <typename V> std::vector<V> DrawnVertices() const
+    {
+        std::vector<V> out;
+        for (const DeviceCall& call : calls) {
+            if (call.kind != CALL_DRAW_UP || call.c != sizeof(V))
+                continue;
+            const V* v = reinterpret_cast<const V*>(call.data.data());
+            out.insert(out.end(), v, v + call.data.size() / sizeof(V));
+        }
+        return out;
+    }
 
 private:
     void Record(DeviceCallKind kind, DWORD a = 0, DWORD b = 0, DWORD c = 0, const void* pointer = nullptr);
@@ -140,7 +165,7 @@ public:
     HRESULT STDMETHODCALLTYPE DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) override { return D3D_OK; }
     HRESULT STDMETHODCALLTYPE DrawIndexedPrimitive(D3DPRIMITIVETYPE, INT BaseVertexIndex, UINT MinVertexIndex, UINT NumVertices, UINT startIndex, UINT primCount) override { return D3D_OK; }
     HRESULT STDMETHODCALLTYPE DrawPrimitiveUP(D3DPRIMITIVETYPE primitive_type, UINT primitive_count, const void *data, UINT stride) override;
-    HRESULT STDMETHODCALLTYPE DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitive_type, UINT min_vertex_idx, UINT vertex_count, UINT primitive_count, const void *index_data, D3DFORMAT index_format, const void *data, UINT stride) override { return D3D_OK; }
+    HRESULT STDMETHODCALLTYPE DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitive_type, UINT min_vertex_idx, UINT vertex_count, UINT primitive_count, const void *index_data, D3DFORMAT index_format, const void *data, UINT stride) override;
     HRESULT STDMETHODCALLTYPE ProcessVertices(UINT SrcStartIndex, UINT DestIndex, UINT VertexCount, IDirect3DVertexBuffer9* pDestBuffer, IDirect3DVertexDeclaration9* pVertexDecl, DWORD Flags) override { return D3D_OK; }
     HRESULT STDMETHODCALLTYPE CreateVertexDeclaration(const D3DVERTEXELEMENT9 *elements, IDirect3DVertexDeclaration9 **declaration) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) override { return D3D_OK; }
