@@ -322,7 +322,7 @@ int ReleaseAllGraphTextures()
         if (record && record->image)
             ReleaseGraphTextures(record->image);
     }
-    ReleaseUserShaderObjects();
+    ReleaseShaderHandleObjects();
     return 0;
 }
 
@@ -333,7 +333,7 @@ int RecreateAllGraphTextures()
         if (record && record->image)
             CreateGraphTextures(record->image);
     }
-    RecreateUserShaderObjects();
+    RecreateShaderHandleObjects();
     return 0;
 }
 

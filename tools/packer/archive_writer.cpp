@@ -297,6 +297,7 @@ bool BuildArchive(const std::vector<PackFile>& files, const PackOptions& options
     return true;
 }
 
+#ifdef _WIN32
 static bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& data)
 {
     FILE* f = fopen(path.c_str(), "rb");
@@ -426,3 +427,4 @@ int RunPacker(int argc, char** argv)
     }
     return 0;
 }
+#endif
