@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "graphics/device.h"
+#include "tests/graphics/library_start.h"
 #include "graphics/device_reset.h"
 #include "graphics/draw_calls.h"
 #include "graphics/draw_state.h"
@@ -108,13 +109,7 @@ class GraphDrawDevice : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        Screen.width = Screen.height = Screen.depth = Screen.refresh = 0;
-        AllowDirect3D(1);
-        ChangeWindowMode(1);
-        SetLogFileOutput(0);
-        ASSERT_EQ(0, SetScreenMode(640, 480, 32, 0));
-        ASSERT_EQ(0, InitLibraryLocked());
-        ASSERT_EQ(1, Screen.hardware);
+        ASSERT_TRUE(StartLibraryOnDirect3D(640, 480));
     }
     static void TearDownTestSuite()
     {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "graphics/device.h"
+#include "tests/graphics/library_start.h"
 #include "graphics/device_reset.h"
 #include "graphics/draw_state.h"
 #include "graphics/graph_handles.h"
@@ -147,12 +148,7 @@ protected:
 
         SetArchiveExtension("ukx");
         SetArchiveKeyString("KOWR");
-        Screen.width = Screen.height = Screen.depth = Screen.refresh = 0;
-        AllowDirect3D(1);
-        ChangeWindowMode(1);
-        SetLogFileOutput(0);
-        SetKeepRunningInBackground(1);
-        started = SetScreenMode(640, 480, 32, 0) == 0 && InitLibraryLocked() == 0 && Screen.hardware == 1;
+        started = StartLibraryOnDirect3D(640, 480);
     }
     static void TearDownTestSuite()
     {

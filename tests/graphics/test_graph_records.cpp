@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "graphics/device.h"
+#include "tests/graphics/library_start.h"
 #include "graphics/device_reset.h"
 #include "graphics/draw_state.h"
 #include "graphics/graph_handles.h"
@@ -167,12 +168,7 @@ class GraphRecordDevice : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        Screen.width = Screen.height = Screen.depth = Screen.refresh = 0;
-        AllowDirect3D(1);
-        ChangeWindowMode(1);
-        SetLogFileOutput(0);
-        SetKeepRunningInBackground(1);
-        started = SetScreenMode(1280, 720, 32, 0) == 0 && InitLibraryLocked() == 0 && Screen.hardware == 1;
+        started = StartLibraryOnDirect3D(1280, 720);
     }
     static void TearDownTestSuite()
     {

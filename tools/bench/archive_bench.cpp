@@ -12,14 +12,7 @@
 #include "runtime/file/stream.h"
 #include "tools/packer/archive_writer.h"
 #include "tools/packer/lz_encoder.h"
-
-static double Now()
-{
-    LARGE_INTEGER c, f;
-    QueryPerformanceCounter(&c);
-    QueryPerformanceFrequency(&f);
-    return (double)c.QuadPart / (double)f.QuadPart;
-}
+#include "tools/bench/bench_clock.h"
 
 // Image-like bytes: runs, repeats and noise.
 static std::vector<uint8_t> SampleData(size_t size)

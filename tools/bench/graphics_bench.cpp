@@ -11,27 +11,7 @@
 #include "graphics/device_reset.h"
 #include "graphics/draw_target.h"
 #include "runtime/library.h"
-
-static double Now()
-{
-    LARGE_INTEGER c, f;
-    QueryPerformanceCounter(&c);
-    QueryPerformanceFrequency(&f);
-    return (double)c.QuadPart / (double)f.QuadPart;
-}
-
-// User and kernel time of this thread, in seconds.
-static double CpuTime()
-{
-    FILETIME created, exited, kernel, user;
-    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-    ULARGE_INTEGER k, u;
-    k.LowPart = kernel.dwLowDateTime;
-    k.HighPart = kernel.dwHighDateTime;
-    u.LowPart = user.dwLowDateTime;
-    u.HighPart = user.dwHighDateTime;
-    return (double)(k.QuadPart + u.QuadPart) / 1e7;
-}
+#include "tools/bench/bench_clock.h"
 
 static int Run(int software, int frames)
 {

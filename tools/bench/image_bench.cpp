@@ -14,14 +14,7 @@
 #include "image/image_loader.h"
 #include "runtime/memory.h"
 #include "runtime/system_state.h"
-
-static double Now()
-{
-    LARGE_INTEGER c, f;
-    QueryPerformanceCounter(&c);
-    QueryPerformanceFrequency(&f);
-    return (double)c.QuadPart / (double)f.QuadPart;
-}
+#include "tools/bench/bench_clock.h"
 
 static const int Side = 1024;
 

@@ -12,14 +12,7 @@
 #include "runtime/memory.h"
 #include "runtime/system_state.h"
 #include "runtime/timing.h"
-
-static double Now()
-{
-    LARGE_INTEGER c, f;
-    QueryPerformanceCounter(&c);
-    QueryPerformanceFrequency(&f);
-    return (double)c.QuadPart / (double)f.QuadPart;
-}
+#include "tools/bench/bench_clock.h"
 
 static volatile uint32_t sink;
 

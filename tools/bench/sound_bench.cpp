@@ -9,14 +9,7 @@
 #include "audio/sound_converter.h"
 #include "runtime/file/stream.h"
 #include "runtime/memory.h"
-
-static double Now()
-{
-    LARGE_INTEGER c, f;
-    QueryPerformanceCounter(&c);
-    QueryPerformanceFrequency(&f);
-    return (double)c.QuadPart / (double)f.QuadPart;
-}
+#include "tools/bench/bench_clock.h"
 
 int main(int argc, char** argv)
 {
