@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "movie/dshow_inplace_transform.h"
+#include "movie/dshow_mem_reader.h"
 #include "movie/dshow_transform.h"
 #include "tests/movie/dshow_test_filter.h"
+#include "tests/support/test_bytes.h"
 
 namespace {
 
@@ -44,6 +46,11 @@ public:
         in->GetPointer(&source);
         out->GetPointer(&target);
         LONG length = in->GetActualDataLength();
+        if (length > out->GetSize())
+            return E_FAIL;
+        bytesIn += length;
+        for (LONG index = 0; index < length; index++)
+            checksum += source[index];
         memcpy(target, source, length);
         Invert(target, length);
         out->SetActualDataLength(length);
@@ -59,8 +66,12 @@ public:
     }
     HRESULT SizeOutputBuffers(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* properties) override
     {
+        // As large as the input buffers; 64 bytes when those are smaller.
+        ALLOCATOR_PROPERTIES input = {1, 64, 1, 0};
+        if (inputPin->allocator)
+            inputPin->allocator->GetProperties(&input);
         properties->cBuffers = 1;
-        properties->cbBuffer = 64;
+        properties->cbBuffer = input.cbBuffer > 64 ? input.cbBuffer : 64;
         ALLOCATOR_PROPERTIES actual;
         return allocator->SetProperties(properties, &actual);
     }
@@ -80,6 +91,7 @@ public:
         log.push_back("stop");
         return S_OK;
     }
+    HRESULT AdjustQuality(Quality) override { return adjustResult; }
     HRESULT OnPinTypeSet(int direction, const AM_MEDIA_TYPE*) override { return Log("type", direction); }
     HRESULT OnPinCheckPeer(int direction, IPin*) override { return Log("peer", direction); }
     HRESULT OnPinConnected(int direction, IPin*) override { return Log("connected", direction); }
@@ -94,7 +106,10 @@ public:
     std::vector<HRESULT> results; // TransformSample answers these in turn, then S_OK
     std::vector<std::string> log;
     HRESULT startResult = S_OK;
+    HRESULT adjustResult = S_FALSE;
     int transformCalls = 0;
+    LONGLONG bytesIn = 0;
+    uint32_t checksum = 0;
 };
 
 // A sink pin that keeps what each delivered sample carried.
@@ -271,7 +286,7 @@ TEST(DShowTransform, InputConnectsFirstAndTypesAreChecked)
     ALLOCATOR_PROPERTIES properties;
     ASSERT_EQ(S_OK, f.in->allocator->GetProperties(&properties));
     EXPECT_EQ(1, properties.cBuffers);
-    EXPECT_EQ(64, properties.cbBuffer);
+    EXPECT_EQ(4096, properties.cbBuffer) << "the upstream pin's buffer size";
 
     f.filter->log.clear();
     EXPECT_EQ(S_OK, f.filterOut->PinInterface()->Disconnect());
@@ -419,6 +434,144 @@ TEST(DShowTransform, OutputPinAggregatesThePlatformSeekingPassThrough)
                                                                   reinterpret_cast<void**>(&position)));
     if (position)
         position->Release();
+}
+
+// Records the quality messages it is told of.
+class QualityRecorder : public IQualityControl {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override
+    {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE Notify(IBaseFilter* sender, Quality quality) override
+    {
+        senders.push_back(sender);
+        proportions.push_back(quality.Proportion);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetSink(IQualityControl*) override { return S_OK; }
+    std::vector<IBaseFilter*> senders;
+    std::vector<long> proportions;
+};
+
+TEST(DShowTransform, QualityMessagesGoUpstreamUnlessTheFilterTakesThem)
+{
+    TransformFixture f;
+    QualityRecorder upstream;
+    f.filterIn->SetSink(&upstream);
+    Quality quality = {Famine, 800, 0, 0};
+    IQualityControl* control = static_cast<IQualityControl*>(f.filterOut);
+    EXPECT_EQ(S_OK, control->Notify(nullptr, quality));
+    ASSERT_EQ(1u, upstream.proportions.size());
+    EXPECT_EQ(800, upstream.proportions[0]);
+    EXPECT_EQ(f.filter->BaseFilterInterface(), upstream.senders[0]);
+    f.filter->adjustResult = E_ABORT;
+    EXPECT_EQ(E_ABORT, control->Notify(nullptr, quality));
+    EXPECT_EQ(1u, upstream.proportions.size());
+}
+
+// The platform's WAVE parser and Null Renderer, around the transform in a
+// real filter graph fed by the memory reader.
+const CLSID kWaveParser = {0xD51BD5A1, 0x7548, 0x11CF, {0xA5, 0x20, 0x00, 0x80, 0xC7, 0x7E, 0xF5, 0x8A}};
+const CLSID kNullRenderer = {0xC1F400A4, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
+
+IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION direction)
+{
+    IEnumPins* pins = nullptr;
+    if (FAILED(filter->EnumPins(&pins)))
+        return nullptr;
+    IPin* pin = nullptr;
+    IPin* found = nullptr;
+    while (!found && pins->Next(1, &pin, nullptr) == S_OK) {
+        PIN_DIRECTION d;
+        pin->QueryDirection(&d);
+        if (d == direction)
+            found = pin;
+        else
+            pin->Release();
+    }
+    pins->Release();
+    return found;
+}
+
+TEST(DShowTransformGraph, AWaveFromTheMemoryReaderStreamsThroughTheTransform)
+{
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    IGraphBuilder* graph = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                     reinterpret_cast<void**>(&graph)));
+    std::vector<uint8_t> wave = PcmWaveFile(44100, 2, 16, 17640); // 0.1 s
+    std::vector<uint8_t> noise = TestBytes(17640, 5);
+    memcpy(wave.data() + 44, noise.data(), noise.size());
+    uint32_t expectedSum = 0;
+    for (uint8_t byte : noise)
+        expectedSum += byte;
+
+    D_CMemStream* stream = CreateMemStream(wave.data(), (LONGLONG)wave.size(), 0xFFFFFFFF);
+    ASSERT_NE(nullptr, stream);
+    AM_MEDIA_TYPE streamType;
+    ResetMediaTypeRecord(&streamType);
+    streamType.majortype = MEDIATYPE_Stream;
+    streamType.subtype = MEDIASUBTYPE_WAVE;
+    D_CMemReader* reader = CreateMemReader(stream, &streamType, nullptr);
+    ASSERT_NE(nullptr, reader);
+    ASSERT_EQ(S_OK, graph->AddFilter(reader->BaseFilterInterface(), L"MemFile"));
+    IBaseFilter* parser = nullptr;
+    IBaseFilter* renderer = nullptr;
+    if (FAILED(CoCreateInstance(kWaveParser, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                reinterpret_cast<void**>(&parser)))) {
+        graph->Release();
+        ReleaseMemStream(stream);
+        CoUninitialize();
+        GTEST_SKIP() << "no WAVE parser in this platform";
+    }
+    ASSERT_EQ(S_OK, CoCreateInstance(kNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                     reinterpret_cast<void**>(&renderer)));
+    InvertFilter* invert = new InvertFilter();
+    ASSERT_EQ(S_OK, graph->AddFilter(parser, L"Parser"));
+    ASSERT_EQ(S_OK, graph->AddFilter(invert->BaseFilterInterface(), L"Invert"));
+    ASSERT_EQ(S_OK, graph->AddFilter(renderer, L"Null"));
+
+    IPin* parserIn = FirstPin(parser, PINDIR_INPUT);
+    IPin* parserOut = FirstPin(parser, PINDIR_OUTPUT);
+    IPin* rendererIn = FirstPin(renderer, PINDIR_INPUT);
+    ASSERT_EQ(S_OK, graph->ConnectDirect(reader->outputPin.PinInterface(), parserIn, nullptr));
+    if (!parserOut)
+        parserOut = FirstPin(parser, PINDIR_OUTPUT);
+    ASSERT_NE(nullptr, parserOut);
+    ASSERT_EQ(S_OK, graph->ConnectDirect(parserOut, invert->PinAtIndex(0)->PinInterface(), nullptr));
+    ASSERT_EQ(S_OK, graph->ConnectDirect(invert->PinAtIndex(1)->PinInterface(), rendererIn, nullptr));
+
+    IMediaFilter* asFilter = nullptr;
+    ASSERT_EQ(S_OK, graph->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(&asFilter)));
+    asFilter->SetSyncSource(nullptr);
+    asFilter->Release();
+    IMediaControl* control = nullptr;
+    IMediaEvent* events = nullptr;
+    ASSERT_EQ(S_OK, graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control)));
+    ASSERT_EQ(S_OK, graph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&events)));
+    EXPECT_TRUE(SUCCEEDED(control->Run()));
+    LONG code = 0;
+    // The end of stream reached the renderer through the transform.
+    EXPECT_EQ(S_OK, events->WaitForCompletion(20000, &code));
+    EXPECT_EQ(EC_COMPLETE, code);
+    control->Stop();
+    EXPECT_EQ(17640, invert->bytesIn);
+    EXPECT_EQ(expectedSum, invert->checksum);
+    events->Release();
+    control->Release();
+
+    parserIn->Release();
+    parserOut->Release();
+    rendererIn->Release();
+    parser->Release();
+    renderer->Release();
+    graph->Release();
+    ReleaseMemStream(stream);
+    CoUninitialize();
 }
 
 // ---------------------------------------------------------------------------
