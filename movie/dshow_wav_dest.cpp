@@ -6,6 +6,7 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "movie/dshow_lock.h"
 #include "movie/dshow_media_type.h"
 
 HRESULT CheckWavInputType(const AM_MEDIA_TYPE* type)
@@ -120,4 +121,142 @@ HRESULT PlaceWavSample(IMediaSample* out, DWORD headerSize, DWORD* dataBytes)
     out->SetTime(&start, &stop);
     *dataBytes += (DWORD)length;
     return S_OK;
+}
+
+const CLSID CLSID_WavDestFilter = {0x3C78B8E2, 0x6C4D, 0x11D1, {0xAD, 0xE2, 0x00, 0x00, 0xF8, 0x75, 0x4B, 0x99}};
+
+static const FilterSetupRecord WavDestSetup = {&CLSID_WavDestFilter, L"WAV Dest", MERIT_DO_NOT_USE, 0, nullptr};
+
+const WavDestFactoryTable WavDestFactories = {
+    {{L"WAV Dest", &CLSID_WavDestFilter, CreateWavDestFilter, nullptr, &WavDestSetup}}, 1};
+
+WavDestOutputPin::WavDestOutputPin(TransformFilter* filter, HRESULT* result)
+    : TransformOutputPin(nullptr, filter, result, L"Out")
+{
+}
+
+HRESULT WavDestOutputPin::AcceptMediaType(const AM_MEDIA_TYPE* type)
+{
+    return AcceptWavOutputType(type);
+}
+
+WavDestFilter::WavDestFilter(IUnknown* outer, HRESULT* result)
+    : TransformFilter(nullptr, outer, CLSID_WavDestFilter), dataBytes(0), headerSize(0)
+{
+    if (result && FAILED(*result))
+        return;
+    HRESULT made = S_OK;
+    WavDestOutputPin* output = new WavDestOutputPin(this, &made);
+    if (!output) {
+        if (result)
+            *result = E_OUTOFMEMORY;
+    } else if (FAILED(made)) {
+        delete output;
+    } else {
+        outputPin = output;
+    }
+    made = S_OK;
+    TransformInputPin* input = new TransformInputPin(nullptr, this, &made, L"In");
+    if (!input) {
+        if (result)
+            *result = E_OUTOFMEMORY;
+    } else if (FAILED(made)) {
+        delete input;
+    } else {
+        inputPin = input;
+    }
+}
+
+FilterObject* CreateWavDestFilter(IUnknown* outer, HRESULT* result)
+{
+    return new WavDestFilter(outer, result);
+}
+
+HRESULT WavDestFilter::CheckInputMediaType(const AM_MEDIA_TYPE* type)
+{
+    return CheckWavInputType(type);
+}
+
+HRESULT WavDestFilter::CheckTypePair(const AM_MEDIA_TYPE* inputType, const AM_MEDIA_TYPE*)
+{
+    HRESULT result = CheckInputMediaType(inputType);
+    return FAILED(result) ? result : S_OK;
+}
+
+HRESULT WavDestFilter::ProposeOutputType(int position, MediaTypeObject* type)
+{
+    return ProposeWavOutputType(position, type);
+}
+
+HRESULT WavDestFilter::SizeOutputBuffers(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* properties)
+{
+    if (!inputPin || !inputPin->IsConnected())
+        return E_UNEXPECTED;
+    if (!allocator || !properties)
+        return E_POINTER;
+    IMemAllocator* inputAllocator = nullptr;
+    HRESULT result = inputPin->MemInputInterface()->GetAllocator(&inputAllocator);
+    if (FAILED(result))
+        return result;
+    ALLOCATOR_PROPERTIES input;
+    result = inputAllocator->GetProperties(&input);
+    inputAllocator->Release();
+    if (FAILED(result))
+        return result;
+    properties->cBuffers = 1;
+    properties->cbAlign = 1;
+    properties->cbBuffer = input.cbBuffer;
+    ALLOCATOR_PROPERTIES actual;
+    result = allocator->SetProperties(properties, &actual);
+    if (FAILED(result))
+        return result;
+    if (actual.cBuffers < properties->cBuffers || actual.cbBuffer < properties->cbBuffer)
+        return E_FAIL;
+    return S_OK;
+}
+
+HRESULT WavDestFilter::OnTransformStart()
+{
+    dataBytes = 0;
+    headerSize = inputPin->connectionType.cbFormat + WAV_HEADER_EXTRA;
+    return S_OK;
+}
+
+HRESULT WavDestFilter::TransformSample(IMediaSample* in, IMediaSample* out)
+{
+    HRESULT result = CopyWavSample(in, out);
+    if (FAILED(result))
+        return result;
+    return PlaceWavSample(out, headerSize, &dataBytes);
+}
+
+HRESULT WavDestFilter::ProcessInputSample(IMediaSample* sample)
+{
+    DWORD before = dataBytes;
+    HRESULT result = ProcessTransformSample(sample);
+    // A sample that was not delivered leaves no gap in the file.
+    if (result != S_OK)
+        dataBytes = before;
+    return result;
+}
+
+HRESULT WavDestFilter::OnTransformStop()
+{
+    if (!outputPin || !outputPin->IsConnected())
+        return E_FAIL;
+    IStream* stream = nullptr;
+    HRESULT result = outputPin->connectedPin->QueryInterface(IID_IStream, reinterpret_cast<void**>(&stream));
+    if (FAILED(result))
+        return result;
+    BYTE* header = static_cast<BYTE*>(CoTaskMemAlloc(headerSize));
+    result = header ? BuildWavHeader(&inputPin->connectionType, dataBytes, header, headerSize) : E_OUTOFMEMORY;
+    if (SUCCEEDED(result)) {
+        LARGE_INTEGER zero = {};
+        result = stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+        if (SUCCEEDED(result))
+            result = stream->Write(header, headerSize, nullptr);
+    }
+    CoTaskMemFree(header);
+    stream->Release();
+    return result;
 }

@@ -7,6 +7,9 @@
 #include <windows.h>
 #include <strmif.h>
 
+#include "movie/dshow_filter.h"
+#include "movie/dshow_transform.h"
+
 // Bytes of the header around the format block: "RIFF", size, "WAVE", "fmt ",
 // format size, then "data" and the data size after the block.
 enum { WAV_HEADER_EXTRA = 28 };
@@ -28,3 +31,51 @@ HRESULT CopyWavSample(IMediaSample* in, IMediaSample* out);
 // Stamps out with its file position after headerSize + *dataBytes and
 // advances *dataBytes; E_FAIL when the data would pass 4 GiB.
 HRESULT PlaceWavSample(IMediaSample* out, DWORD headerSize, DWORD* dataBytes);
+
+// {3C78B8E2-6C4D-11D1-ADE2-0000F8754B99}
+extern const CLSID CLSID_WavDestFilter;
+
+class WavDestFilter : public TransformFilter {
+public:
+    // A result that already holds a failure leaves the filter without pins.
+    WavDestFilter(IUnknown* outer, HRESULT* result);
+
+    HRESULT TransformSample(IMediaSample* in, IMediaSample* out) override;
+    HRESULT CheckInputMediaType(const AM_MEDIA_TYPE* type) override;
+    HRESULT CheckTypePair(const AM_MEDIA_TYPE* inputType, const AM_MEDIA_TYPE* outputType) override;
+    HRESULT SizeOutputBuffers(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* properties) override;
+    HRESULT ProposeOutputType(int position, MediaTypeObject* type) override;
+    HRESULT OnTransformStart() override;
+    // WriteWavHeader
+    HRESULT OnTransformStop() override;
+    // ProcessWavSample
+    HRESULT ProcessInputSample(IMediaSample* sample) override;
+
+    DWORD dataBytes;  // audio bytes passed on since streaming started
+    DWORD headerSize; // format size + 28
+};
+
+class WavDestOutputPin : public TransformOutputPin {
+public:
+    WavDestOutputPin(TransformFilter* filter, HRESULT* result);
+    HRESULT AcceptMediaType(const AM_MEDIA_TYPE* type) override;
+};
+
+// The filter (reference count 0), or null when memory runs out.
+FilterObject* CreateWavDestFilter(IUnknown* outer, HRESULT* result);
+
+// One entry of a table through which filters are created by class id.
+struct FilterFactoryEntry {
+    const WCHAR* name;
+    const CLSID* classId;
+    FilterObject* (*create)(IUnknown* outer, HRESULT* result);
+    void (*init)(BOOL loading, const CLSID* classId);
+    const FilterSetupRecord* setup;
+};
+
+struct WavDestFactoryTable {
+    FilterFactoryEntry entries[1];
+    int count;
+};
+
+extern const WavDestFactoryTable WavDestFactories;

@@ -1,5 +1,6 @@
 // WAV Dest: the input and output type rules, the RIFF WAVE header bytes, the
-// copy of each sample and its placement by byte offset in the file.
+// copy of each sample and its placement by byte offset in the file, and whole
+// runs between a test source and a sink that writes a file in memory.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,6 +14,7 @@
 #include "movie/dshow_allocator.h"
 #include "movie/dshow_media_type.h"
 #include "movie/dshow_wav_dest.h"
+#include "tests/movie/dshow_test_filter.h"
 
 namespace {
 
@@ -69,6 +71,207 @@ struct Samples {
     }
     IMemAllocator* allocator;
 };
+
+// The file a downstream writer makes: each sample's bytes at its start
+// "time", and whatever is written through IStream at the seek position.
+struct MemoryFile : public IStream {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IStream)) {
+            *out = static_cast<IStream*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++count; }
+    ULONG STDMETHODCALLTYPE Release() override { return --count; }
+    HRESULT STDMETHODCALLTYPE Read(void*, ULONG, ULONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Write(const void* data, ULONG size, ULONG* written) override
+    {
+        Place(position, static_cast<const BYTE*>(data), size);
+        position += size;
+        if (written)
+            *written = size;
+        writes++;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* out) override
+    {
+        if (origin != STREAM_SEEK_SET)
+            return E_NOTIMPL;
+        position = (size_t)move.QuadPart;
+        if (out)
+            out->QuadPart = position;
+        return seekResult;
+    }
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Revert() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
+
+    void Place(size_t at, const BYTE* data, size_t size)
+    {
+        if (bytes.size() < at + size)
+            bytes.resize(at + size, 0xEE);
+        memcpy(bytes.data() + at, data, size);
+    }
+
+    std::vector<BYTE> bytes;
+    size_t position = 0;
+    ULONG count = 1;
+    int writes = 0;
+    HRESULT seekResult = S_OK;
+};
+
+// A sink pin that takes a WAVE stream and writes it into a MemoryFile.
+class WriterPin : public TestInputPin {
+public:
+    explicit WriterPin(TestFilter* filter) : TestInputPin(filter, L"Writer")
+    {
+        rules.accepted = {MEDIASUBTYPE_WAVE};
+    }
+    HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override
+    {
+        HRESULT result = TestInputPin::Receive(sample);
+        if (result == S_OK) {
+            BYTE* data = nullptr;
+            sample->GetPointer(&data);
+            REFERENCE_TIME start = 0, stop = 0;
+            EXPECT_EQ(S_OK, sample->GetTime(&start, &stop));
+            EXPECT_EQ(stop - start, sample->GetActualDataLength());
+            file.Place((size_t)start, data, (size_t)sample->GetActualDataLength());
+        }
+        return result;
+    }
+    HRESULT STDMETHODCALLTYPE InnerQueryInterface(REFIID iid, void** out) override
+    {
+        if (offerStream && IsEqualGUID(iid, IID_IStream))
+            return file.QueryInterface(iid, out);
+        return TestInputPin::InnerQueryInterface(iid, out);
+    }
+    MemoryFile file;
+    bool offerStream = true;
+};
+
+// source (test output pin, PCM) -> WAV Dest -> writer
+struct WavChain {
+    WavChain()
+    {
+        CoInitialize(nullptr);
+        source = new TestFilter();
+        sink = new TestFilter();
+        HRESULT result = S_OK;
+        filter = static_cast<WavDestFilter*>(CreateWavDestFilter(nullptr, &result));
+        EXPECT_EQ(S_OK, result);
+        source->BaseFilterInterface()->AddRef();
+        sink->BaseFilterInterface()->AddRef();
+        filter->BaseFilterInterface()->AddRef();
+        out = new TestOutputPin(source, L"Out");
+        out->rules.accepted = {MEDIASUBTYPE_PCM};
+        out->rules.proposed = {MEDIASUBTYPE_PCM};
+        out->requested = {2, 256, 1, 0};
+        writer = new WriterPin(sink);
+        source->AddPin(out);
+        sink->AddPin(writer);
+        MakeTestType(&pcm, MEDIASUBTYPE_PCM, 18, 0);
+        WAVEFORMATEX format = PcmFormat();
+        memcpy(pcm.pbFormat, &format, 18);
+        filter->JoinFilterGraph(&graph, L"WAV Dest");
+    }
+    ~WavChain()
+    {
+        StopAll();
+        out->PinInterface()->Disconnect();
+        filter->inputPin->PinInterface()->Disconnect();
+        filter->outputPin->PinInterface()->Disconnect();
+        writer->PinInterface()->Disconnect();
+        filter->JoinFilterGraph(nullptr, nullptr);
+        source->BaseFilterInterface()->Release();
+        sink->BaseFilterInterface()->Release();
+        EXPECT_EQ(0u, filter->BaseFilterInterface()->Release());
+        CoUninitialize();
+    }
+    void Connect()
+    {
+        ASSERT_EQ(S_OK, out->PinInterface()->Connect(filter->inputPin->PinInterface(), &pcm));
+        ASSERT_EQ(S_OK, filter->outputPin->PinInterface()->Connect(writer->PinInterface(), nullptr));
+    }
+    void RunAll()
+    {
+        ASSERT_EQ(S_OK, sink->Run(0));
+        ASSERT_EQ(S_OK, filter->Run(0));
+        ASSERT_EQ(S_OK, source->Run(0));
+    }
+    HRESULT StopAll()
+    {
+        source->Stop();
+        HRESULT result = filter->Stop();
+        sink->Stop();
+        return result;
+    }
+    HRESULT Send(const std::vector<BYTE>& bytes)
+    {
+        IMediaSample* sample = nullptr;
+        EXPECT_EQ(S_OK, out->TakeOutputBuffer(&sample, nullptr, nullptr, 0));
+        if (!sample)
+            return E_FAIL;
+        BYTE* data = nullptr;
+        sample->GetPointer(&data);
+        memcpy(data, bytes.data(), bytes.size());
+        sample->SetActualDataLength((LONG)bytes.size());
+        HRESULT result = filter->inputPin->MemInputInterface()->Receive(sample);
+        sample->Release();
+        return result;
+    }
+
+    TestFilter* source;
+    TestFilter* sink;
+    WavDestFilter* filter;
+    TestOutputPin* out;
+    WriterPin* writer;
+    MediaTypeObject pcm;
+    FakeGraph graph;
+};
+
+// The expected file, put together byte by byte.
+std::vector<BYTE> ExpectedFile(const std::vector<BYTE>& data)
+{
+    WAVEFORMATEX format = PcmFormat();
+    std::vector<BYTE> file;
+    auto tag = [&](const char* text) { file.insert(file.end(), text, text + 4); };
+    auto le32 = [&](DWORD value) {
+        for (int shift = 0; shift < 32; shift += 8)
+            file.push_back((BYTE)(value >> shift));
+    };
+    tag("RIFF");
+    le32((DWORD)data.size() + 38);
+    tag("WAVE");
+    tag("fmt ");
+    le32(18);
+    const BYTE* block = reinterpret_cast<const BYTE*>(&format);
+    file.insert(file.end(), block, block + 18);
+    tag("data");
+    le32((DWORD)data.size());
+    file.insert(file.end(), data.begin(), data.end());
+    return file;
+}
+
+std::vector<BYTE> Ramp(BYTE seed, int length)
+{
+    std::vector<BYTE> bytes;
+    for (int index = 0; index < length; index++)
+        bytes.push_back((BYTE)(seed + index * 3));
+    return bytes;
+}
 
 } // namespace
 
@@ -204,4 +407,118 @@ TEST(WavDest, LengthsBeyondABufferAndPast4GiBAreRefused)
     EXPECT_EQ(before, dataBytes);
     in->Release();
     out->Release();
+}
+
+TEST(WavDest, PinsAndFactoryTable)
+{
+    WavChain chain;
+    IPin* pin = nullptr;
+    const WCHAR* ids[] = {L"In", L"Out"};
+    for (int index = 0; index < 2; index++) {
+        ASSERT_EQ(S_OK, chain.filter->FindPin(ids[index], &pin));
+        EXPECT_EQ(chain.filter->PinAtIndex(index)->PinInterface(), pin);
+        PIN_INFO info;
+        ASSERT_EQ(S_OK, pin->QueryPinInfo(&info));
+        EXPECT_STREQ(ids[index], info.achName);
+        info.pFilter->Release();
+        pin->Release();
+    }
+    EXPECT_EQ(nullptr, chain.filter->GetFilterSetupRecord());
+    EXPECT_EQ(1, WavDestFactories.count);
+    const FilterFactoryEntry& entry = WavDestFactories.entries[0];
+    EXPECT_STREQ(L"WAV Dest", entry.name);
+    EXPECT_TRUE(IsEqualGUID(CLSID_WavDestFilter, *entry.classId));
+    EXPECT_EQ(0x200000u, entry.setup->merit);
+    EXPECT_EQ(0, entry.setup->pinCount);
+    HRESULT result = S_OK;
+    FilterObject* made = entry.create(nullptr, &result);
+    ASSERT_NE(nullptr, made);
+    CLSID id;
+    made->GetClassID(&id);
+    EXPECT_TRUE(IsEqualGUID(CLSID_WavDestFilter, id));
+    made->BaseFilterInterface()->AddRef();
+    made->BaseFilterInterface()->Release();
+    // A failure already in the result leaves the filter without pins.
+    result = E_FAIL;
+    WavDestFilter* bare = static_cast<WavDestFilter*>(CreateWavDestFilter(nullptr, &result));
+    EXPECT_EQ(nullptr, bare->inputPin);
+    EXPECT_EQ(nullptr, bare->outputPin);
+    delete bare;
+}
+
+TEST(WavDest, ConnectionTypes)
+{
+    WavChain chain;
+    MediaTypeObject video;
+    MakeTestType(&video, MEDIASUBTYPE_PCM, 18, 0);
+    video.formattype = FORMAT_VideoInfo;
+    EXPECT_TRUE(FAILED(chain.out->PinInterface()->Connect(chain.filter->inputPin->PinInterface(), &video)));
+    chain.Connect();
+    AM_MEDIA_TYPE connected;
+    ASSERT_EQ(S_OK, chain.writer->PinInterface()->ConnectionMediaType(&connected));
+    EXPECT_TRUE(IsEqualGUID(MEDIATYPE_Stream, connected.majortype));
+    EXPECT_TRUE(IsEqualGUID(MEDIASUBTYPE_WAVE, connected.subtype));
+    ReleaseMediaTypeFormat(&connected);
+    // One output buffer as large as the input's.
+    ALLOCATOR_PROPERTIES properties;
+    ASSERT_EQ(S_OK, chain.filter->outputPin->allocator->GetProperties(&properties));
+    EXPECT_EQ(1, properties.cBuffers);
+    EXPECT_EQ(256, properties.cbBuffer);
+}
+
+TEST(WavDest, RunWritesAWaveFileAndARestartWritesAnother)
+{
+    WavChain chain;
+    chain.Connect();
+    chain.RunAll();
+    std::vector<BYTE> first = Ramp(1, 100), second = Ramp(7, 37);
+    ASSERT_EQ(S_OK, chain.Send(first));
+    ASSERT_EQ(S_OK, chain.Send(second));
+    ASSERT_EQ(S_OK, chain.filter->inputPin->PinInterface()->EndOfStream());
+    ASSERT_EQ(S_OK, chain.StopAll());
+    std::vector<BYTE> data = first;
+    data.insert(data.end(), second.begin(), second.end());
+    EXPECT_EQ(ExpectedFile(data), chain.writer->file.bytes);
+    EXPECT_EQ(1, chain.writer->endOfStreamCalls);
+
+    // A sample the writer refuses leaves no gap.
+    chain.writer->file.bytes.clear();
+    chain.RunAll();
+    std::vector<BYTE> third = Ramp(50, 20), lost = Ramp(90, 5);
+    ASSERT_EQ(S_OK, chain.Send(third));
+    chain.writer->receiveResults = {E_FAIL};
+    EXPECT_EQ(E_FAIL, chain.Send(lost));
+    ASSERT_EQ(S_OK, chain.Send(second));
+    ASSERT_EQ(S_OK, chain.StopAll());
+    data = third;
+    data.insert(data.end(), second.begin(), second.end());
+    EXPECT_EQ(ExpectedFile(data), chain.writer->file.bytes);
+}
+
+TEST(WavDest, StopWithoutSamplesWritesAnEmptyFile)
+{
+    WavChain chain;
+    chain.Connect();
+    ASSERT_EQ(S_OK, chain.filter->Pause());
+    ASSERT_EQ(S_OK, chain.filter->Stop());
+    EXPECT_EQ(ExpectedFile({}), chain.writer->file.bytes);
+    EXPECT_EQ(46u, chain.writer->file.bytes.size());
+}
+
+TEST(WavDest, HeaderFailuresKeepTheFilterRunning)
+{
+    WavChain chain;
+    chain.Connect();
+    ASSERT_EQ(S_OK, chain.filter->Pause());
+    chain.writer->file.seekResult = STG_E_INVALIDFUNCTION;
+    EXPECT_EQ(STG_E_INVALIDFUNCTION, chain.filter->Stop());
+    EXPECT_EQ(State_Paused, chain.filter->state);
+    EXPECT_EQ(0, chain.writer->file.writes);
+    chain.writer->offerStream = false;
+    EXPECT_EQ(E_NOINTERFACE, chain.filter->Stop());
+    EXPECT_EQ(State_Paused, chain.filter->state);
+    chain.writer->offerStream = true;
+    chain.writer->file.seekResult = S_OK;
+    EXPECT_EQ(S_OK, chain.filter->Stop());
+    EXPECT_EQ(ExpectedFile({}), chain.writer->file.bytes);
 }
