@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <control.h>
 #include <uuids.h>
 
 #include <string.h>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "movie/dshow_media_type.h"
+#include "movie/dshow_mem_reader.h"
 #include "movie/dshow_sample_grabber.h"
 #include "tests/movie/dshow_test_filter.h"
 
@@ -435,4 +437,152 @@ TEST(SampleGrabber, ReleaseDestroysWhateverTheCount)
     pin->Release();
     ReleaseSampleGrabber(grabber);
     ReleaseSampleGrabber(nullptr);
+}
+
+namespace {
+
+// The platform's WAVE parser and Null Renderer.
+const CLSID kWaveParser = {0xD51BD5A1, 0x7548, 0x11CF, {0xA5, 0x20, 0x00, 0x80, 0xC7, 0x7E, 0xF5, 0x8A}};
+const CLSID kNullRenderer = {0xC1F400A4, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
+
+IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION direction)
+{
+    IEnumPins* pins = nullptr;
+    if (FAILED(filter->EnumPins(&pins)))
+        return nullptr;
+    IPin* pin = nullptr;
+    IPin* found = nullptr;
+    while (!found && pins->Next(1, &pin, nullptr) == S_OK) {
+        PIN_DIRECTION d;
+        pin->QueryDirection(&d);
+        if (d == direction)
+            found = pin;
+        else
+            pin->Release();
+    }
+    pins->Release();
+    return found;
+}
+
+// A 16-bit stereo 22050 Hz PCM WAVE file holding data.
+std::vector<BYTE> PcmWave(const std::vector<BYTE>& data)
+{
+    std::vector<BYTE> file;
+    auto tag = [&](const char* text) { file.insert(file.end(), text, text + 4); };
+    auto le = [&](DWORD value, int bytes) {
+        for (int index = 0; index < bytes; index++)
+            file.push_back((BYTE)(value >> (8 * index)));
+    };
+    tag("RIFF");
+    le((DWORD)data.size() + 36, 4);
+    tag("WAVE");
+    tag("fmt ");
+    le(16, 4);
+    le(1, 2);
+    le(2, 2);
+    le(22050, 4);
+    le(88200, 4);
+    le(4, 2);
+    le(16, 2);
+    tag("data");
+    le((DWORD)data.size(), 4);
+    file.insert(file.end(), data.begin(), data.end());
+    return file;
+}
+
+} // namespace
+
+TEST(SampleGrabberGraph, CollectsThePcmThatThePlatformParserReads)
+{
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    IGraphBuilder* graph = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                     reinterpret_cast<void**>(&graph)));
+    std::vector<BYTE> pcmBytes;
+    for (int index = 0; index < 30000; index++)
+        pcmBytes.push_back((BYTE)(index * 7 + index / 256));
+    std::vector<BYTE> file = PcmWave(pcmBytes);
+    D_CMemStream* stream = CreateMemStream(file.data(), (LONGLONG)file.size(), 0xFFFFFFFF);
+    ASSERT_NE(nullptr, stream);
+    AM_MEDIA_TYPE streamType;
+    ResetMediaTypeRecord(&streamType);
+    streamType.majortype = MEDIATYPE_Stream;
+    streamType.subtype = MEDIASUBTYPE_WAVE;
+    D_CMemReader* reader = CreateMemReader(stream, &streamType, nullptr);
+    ASSERT_NE(nullptr, reader);
+    ASSERT_EQ(S_OK, graph->AddFilter(reader->BaseFilterInterface(), L"MemFile"));
+
+    IBaseFilter* parser = nullptr;
+    IBaseFilter* renderer = nullptr;
+    if (FAILED(CoCreateInstance(kWaveParser, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                reinterpret_cast<void**>(&parser))) ||
+        FAILED(CoCreateInstance(kNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                reinterpret_cast<void**>(&renderer)))) {
+        if (parser)
+            parser->Release();
+        graph->Release();
+        ReleaseMemStream(stream);
+        CoUninitialize();
+        GTEST_SKIP() << "no WAVE parser or Null Renderer in this platform";
+    }
+    HRESULT result = S_OK;
+    D_CSampleGrabber* grabber = CreateSampleGrabber(nullptr, &result);
+    ASSERT_NE(nullptr, grabber);
+    ASSERT_EQ(S_OK, graph->AddFilter(parser, L"Parser"));
+    ASSERT_EQ(S_OK, graph->AddFilter(grabber->BaseFilterInterface(), L"Grabber"));
+    ASSERT_EQ(S_OK, graph->AddFilter(renderer, L"Null"));
+    parser->Release();
+    renderer->Release();
+
+    CallbackLog log;
+    activeLog = &log;
+    AM_MEDIA_TYPE wanted;
+    ResetMediaTypeRecord(&wanted);
+    wanted.majortype = MEDIATYPE_Audio;
+    wanted.subtype = MEDIASUBTYPE_PCM;
+    ASSERT_EQ(S_OK, grabber->SetGrabberAcceptedMediaType(&wanted));
+    ASSERT_EQ(S_OK, grabber->SetGrabberCallback(RecordSample, 0));
+
+    IPin* parserIn = FirstPin(parser, PINDIR_INPUT);
+    ASSERT_EQ(S_OK, graph->ConnectDirect(reader->outputPin.PinInterface(), parserIn, nullptr));
+    IPin* parserOut = FirstPin(parser, PINDIR_OUTPUT);
+    ASSERT_EQ(S_OK, graph->ConnectDirect(parserOut, grabber->PinAtIndex(0)->PinInterface(), nullptr));
+    IPin* rendererIn = FirstPin(renderer, PINDIR_INPUT);
+    ASSERT_EQ(S_OK, graph->ConnectDirect(grabber->PinAtIndex(1)->PinInterface(), rendererIn, nullptr));
+    AM_MEDIA_TYPE connected;
+    ASSERT_EQ(S_OK, grabber->GetConnectedMediaType(&connected));
+    ASSERT_GE(connected.cbFormat, sizeof(WAVEFORMATEX));
+    EXPECT_EQ(22050u, reinterpret_cast<WAVEFORMATEX*>(connected.pbFormat)->nSamplesPerSec);
+    ReleaseMediaTypeFormat(&connected);
+
+    IMediaFilter* asFilter = nullptr;
+    ASSERT_EQ(S_OK, graph->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(&asFilter)));
+    asFilter->SetSyncSource(nullptr);
+    asFilter->Release();
+    IMediaControl* control = nullptr;
+    IMediaEvent* events = nullptr;
+    ASSERT_EQ(S_OK, graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control)));
+    ASSERT_EQ(S_OK, graph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&events)));
+    EXPECT_TRUE(SUCCEEDED(control->Run()));
+    LONG code = 0;
+    EXPECT_EQ(S_OK, events->WaitForCompletion(20000, &code));
+    EXPECT_EQ(EC_COMPLETE, code);
+    control->Stop();
+    events->Release();
+    control->Release();
+
+    std::vector<BYTE> collected;
+    for (const Grabbed& g : log.grabbed)
+        collected.insert(collected.end(), g.bytes.begin(), g.bytes.end());
+    EXPECT_EQ(pcmBytes, collected);
+    ASSERT_FALSE(log.grabbed.empty());
+    EXPECT_EQ(TRUE, log.grabbed[0].typeChanged);
+
+    rendererIn->Release();
+    parserOut->Release();
+    parserIn->Release();
+    graph->Release();
+    activeLog = nullptr;
+    ReleaseMemStream(stream);
+    CoUninitialize();
 }
