@@ -376,6 +376,28 @@ TEST(SampleGrabber, CallbackSeesEachSampleBeforeItGoesOn)
     EXPECT_EQ(Bytes(7, 4), chain.in->delivered[2]);
 }
 
+TEST(SampleGrabber, SeparateAllocatorsGrabAndDeliverACopy)
+{
+    GrabberChain chain;
+    ASSERT_EQ(S_OK, chain.control->SetGrabberCallback(RecordSample, 1));
+    // Not reconnected upstream: each side keeps its own allocator.
+    ASSERT_EQ(S_OK, chain.out->PinInterface()->Connect(chain.grabberIn->PinInterface(), &chain.pcm));
+    ASSERT_EQ(S_OK, chain.grabberOut->PinInterface()->Connect(chain.in->PinInterface(), &chain.pcm));
+    ASSERT_NE(chain.grabber->inputPin->allocator, chain.grabber->outputPin->allocator);
+    chain.Run();
+    IMediaSample* sample = nullptr;
+    ASSERT_EQ(S_OK, chain.Send(6, 30, 100, 200, &sample));
+    ASSERT_EQ(1u, chain.log.grabbed.size());
+    EXPECT_EQ(Bytes(30, 6), chain.log.grabbed[0].bytes);
+    EXPECT_EQ(100, chain.log.grabbed[0].start);
+    ASSERT_EQ(1u, chain.in->delivered.size());
+    EXPECT_EQ(Bytes(30, 6), chain.in->delivered[0]);
+    sample->Release();
+    chain.log.answers = {S_FALSE};
+    EXPECT_EQ(S_FALSE, chain.Send(2, 1, 0, 1));
+    EXPECT_EQ(1u, chain.in->delivered.size());
+}
+
 TEST(SampleGrabber, DeliveryBufferIsFilledByTheUpstreamFilter)
 {
     GrabberChain chain;
