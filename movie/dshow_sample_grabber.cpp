@@ -103,7 +103,6 @@ HRESULT SampleGrabberAllocator::AllocAllocatorBuffers()
 const IID IID_SampleGrabberControl = {0x6B652FFF, 0x11FE, 0x4FCE, {0x92, 0x64, 0x32, 0x36, 0x35, 0x37, 0x37, 0x66}};
 const CLSID CLSID_SampleGrabberFilter = {0x2FA4F053, 0x6D60, 0x4CB0, {0x95, 0x33, 0x65, 0x39, 0x33, 0x66, 0x66, 0x33}};
 
-
 SampleGrabberInputPin::SampleGrabberInputPin(D_CSampleGrabber* filter, HRESULT* result)
     : InPlaceInputPin("SampleGrabberInputPin", filter, result, L"Input"), grabberAllocator(nullptr),
       delivery(), typeChanged(FALSE)
