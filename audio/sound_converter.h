@@ -8,12 +8,8 @@
 #include <mmreg.h>
 #include <msacm.h>
 
-// The reader's record lives inside the converter; the library's own callbacks
-// replace the header's stdio ones.
-#define OV_EXCLUDE_STATIC_CALLBACKS
-#include <vorbis/vorbisfile.h>
-
 #include "audio/mp3_frames.h"
+#include "audio/ogg_reader.h"
 #include "runtime/file/stream.h"
 
 static_assert(sizeof(WAVEFORMATEX) == 18, "the output format is the packed 18-byte record");
@@ -36,12 +32,6 @@ struct AcmConverterState {
     int32_t totalSamples;         // MP3: sum over the frames; WAVE: -1 (not counted)
 };
 
-struct OggConverterState {
-    int32_t opened;               // 1 while the reader holds the stream
-    OggVorbis_File file;
-    int32_t sampleWidth;          // bytes per output sample (2)
-};
-
 struct MemoryConverterState {
     unsigned char* pcm;           // owned
     int32_t capacity;
@@ -59,7 +49,7 @@ struct SoundConverter {
     WAVEFORMATEX format;          // output, always format tag 1
     union {
         AcmConverterState acm;
-        OggConverterState ogg;
+        OggReader ogg;
         MemoryConverterState memory;
     };
     unsigned char* buffer;        // owned output buffer: one block step's worth

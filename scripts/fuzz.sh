@@ -27,6 +27,7 @@ inputs=$root/tests/native/fuzz
 # Per input: a bounded time; sanitizer reports end the run with a stack.
 fuzz_options=(-timeout=10 -rss_limit_mb=2048 -print_final_stats=1)
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$inputs/lsan-suppressions.txt}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 say() { printf '[fuzz] %s\n' "$*"; }
@@ -84,6 +85,9 @@ case ${1:-} in
     # MP3 files: the sound tests' fixtures (MPEG-1, MPEG-2, tagged).
     mkdir -p "$inputs/corpus/mp3_frames"
     cp "$root"/tests/audio/fixtures/*.mp3 "$inputs/corpus/mp3_frames/"
+    # Ogg Vorbis files: the sound tests' fixtures (stereo tone, mono noise).
+    mkdir -p "$inputs/corpus/ogg_reader"
+    cp "$root"/tests/audio/fixtures/*.ogg "$inputs/corpus/ogg_reader/"
     # Bitmaps: the image tests' fixtures, every encoding and header kind.
     mkdir -p "$inputs/corpus/bmp_decoder"
     cp "$root"/tests/image/fixtures/*.bmp "$inputs/corpus/bmp_decoder/"

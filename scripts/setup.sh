@@ -188,15 +188,52 @@ build_deps() { # arch
   fi
 }
 
+# The Ogg and Vorbis libraries once more for the native sanitizer tree
+# (scripts/fuzz.sh), under AddressSanitizer like the library's own units, so
+# that an overrun a hostile stream causes inside them is reported too.
+build_native_deps() {
+  local prefix=$build/deps/native
+  local work=$build/deps/work-native
+  mkdir -p "$prefix" "$work"
+  local name pkg pat
+  for name in ogg vorbis; do
+    [ -f "$prefix/.built-$name" ] && continue
+    say "building $name natively for the sanitizer tree"
+    pkg=lib$name pat=lib$name-
+    local dir; dir=$(fetch "$pkg" "$pat")
+    rm -rf "${work:?}/$name"; mkdir -p "$work/$name"
+    if ! (cd "$work/$name" && CC=clang CFLAGS="-g -O1 -fno-omit-frame-pointer -fsanitize=address" \
+            LDFLAGS="-fsanitize=address" "$dir/configure" --prefix="$prefix" --disable-shared \
+            --enable-static --with-ogg="$prefix" && make -j"$jobs" && make install) >"$work/$name.log" 2>&1; then
+      tail -n 30 "$work/$name.log"; say "building $name natively failed (see $work/$name.log)"; exit 1
+    fi
+    touch "$prefix/.built-$name"
+  done
+}
+
 # Unpack every source tree before the two architectures build side by side.
 for pair in libogg:libogg- libvorbis:libvorbis- libtheora:libtheora- libpng1.6:libpng- \
             libjpeg-turbo:libjpeg-turbo-; do
   fetch "${pair%%:*}" "${pair#*:}" >/dev/null
 done
+
+# Our fixes to the libraries' sources (scripts/patches), applied once to the
+# unpacked tree; a fix applied now rebuilds that library in every prefix.
+apply_fix() { # dir-prefix library-name patch-file
+  local dir; dir=$(find "$src" -maxdepth 1 -mindepth 1 -type d -name "$1*" | head -n 1)
+  patch -d "$dir" -p1 -R --dry-run -s -f <"$3" >/dev/null 2>&1 && return 0
+  say "applying $(basename "$3")"
+  patch -d "$dir" -p1 -s -f <"$3" || { say "$(basename "$3") does not apply to $dir"; exit 1; }
+  rm -f "$build"/deps/*/.built-"$2"
+}
+# A page whose segment table disagrees with its body would let the stream
+# state take out more bytes than it holds (a seek in a crafted Vorbis file).
+apply_fix libogg- ogg "$root/scripts/patches/libogg-pagein-lacing.patch"
 build_deps i686 &
 i686_job=$!
 build_deps x86_64
 wait $i686_job
+build_native_deps
 
 printf '%s\n' "${run_archs[@]}" >"$build/run-archs"
 say "ready ($build/deps/i686, $build/deps/x86_64; runs: ${run_archs[*]})"
