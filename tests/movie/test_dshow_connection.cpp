@@ -12,6 +12,7 @@
 
 #include "movie/dshow_allocator.h"
 #include "tests/movie/dshow_test_filter.h"
+#include "tests/movie/platform_filters.h"
 
 namespace {
 
@@ -94,9 +95,6 @@ public:
 };
 
 const HRESULT kPeerFailure = (HRESULT)0x80041077;
-
-// The platform's null renderer (the headers do not declare it).
-const CLSID kNullRenderer = {0xc1f400a4, 0x3f08, 0x11d3, {0x9f, 0x0b, 0x00, 0x60, 0x08, 0x03, 0x9e, 0x37}};
 
 } // namespace
 

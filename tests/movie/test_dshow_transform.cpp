@@ -16,6 +16,7 @@
 #include "movie/dshow_transform.h"
 #include "tests/movie/dshow_test_filter.h"
 #include "tests/support/test_bytes.h"
+#include "tests/movie/platform_filters.h"
 
 namespace {
 
@@ -471,30 +472,6 @@ TEST(DShowTransform, QualityMessagesGoUpstreamUnlessTheFilterTakesThem)
     f.filter->adjustResult = E_ABORT;
     EXPECT_EQ(E_ABORT, control->Notify(nullptr, quality));
     EXPECT_EQ(1u, upstream.proportions.size());
-}
-
-// The platform's WAVE parser and Null Renderer, around the transform in a
-// real filter graph fed by the memory reader.
-const CLSID kWaveParser = {0xD51BD5A1, 0x7548, 0x11CF, {0xA5, 0x20, 0x00, 0x80, 0xC7, 0x7E, 0xF5, 0x8A}};
-const CLSID kNullRenderer = {0xC1F400A4, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
-
-IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION direction)
-{
-    IEnumPins* pins = nullptr;
-    if (FAILED(filter->EnumPins(&pins)))
-        return nullptr;
-    IPin* pin = nullptr;
-    IPin* found = nullptr;
-    while (!found && pins->Next(1, &pin, nullptr) == S_OK) {
-        PIN_DIRECTION d;
-        pin->QueryDirection(&d);
-        if (d == direction)
-            found = pin;
-        else
-            pin->Release();
-    }
-    pins->Release();
-    return found;
 }
 
 // Streams a 0.1 s wave from the memory reader through the platform parser,

@@ -12,6 +12,7 @@
 #include "movie/dshow_pos_passthru.h"
 #include "tests/support/test_bytes.h"
 #include "tests/support/test_support.h"
+#include "tests/movie/platform_filters.h"
 
 namespace {
 
@@ -297,30 +298,6 @@ TEST_F(MemReaderFixture, SamplesAskingOutsideTheStreamOrTheirBufferAreRefused)
 
 namespace {
 
-// The platform's WAVE parser, which pulls its input through IAsyncReader.
-const CLSID kWaveParser = {0xD51BD5A1, 0x7548, 0x11CF, {0xA5, 0x20, 0x00, 0x80, 0xC7, 0x7E, 0xF5, 0x8A}};
-// The platform's Null Renderer, which takes samples through IMemInputPin.
-const CLSID kNullRenderer = {0xC1F400A4, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
-
-IPin* PinOf(IBaseFilter* filter, PIN_DIRECTION direction)
-{
-    IEnumPins* pins;
-    if (FAILED(filter->EnumPins(&pins)))
-        return nullptr;
-    IPin* pin;
-    IPin* found = nullptr;
-    while (!found && pins->Next(1, &pin, nullptr) == S_OK) {
-        PIN_DIRECTION d;
-        pin->QueryDirection(&d);
-        if (d == direction)
-            found = pin;
-        else
-            pin->Release();
-    }
-    pins->Release();
-    return found;
-}
-
 struct GraphFixture : testing::Test {
     void SetUp() override
     {
@@ -394,7 +371,7 @@ TEST_F(GraphFixture, APeerThatDoesNotPullIsRefusedAndLeftUnconnected)
     AddReader(PcmWaveFile(44100, 2, 16, 400), MEDIASUBTYPE_WAVE);
     IBaseFilter* sink = AddPlatformFilter(kNullRenderer, L"Null");
     ASSERT_NE(nullptr, sink);
-    IPin* sinkIn = PinOf(sink, PINDIR_INPUT);
+    IPin* sinkIn = FirstPin(sink, PINDIR_INPUT);
     ASSERT_NE(nullptr, sinkIn);
     AM_MEDIA_TYPE type;
     ResetMediaTypeRecord(&type);
@@ -418,13 +395,13 @@ TEST_F(GraphFixture, ThePlatformParserPullsTheWholeWaveThroughTheReader)
     IBaseFilter* parser = AddPlatformFilter(kWaveParser, L"Parser");
     if (!parser)
         GTEST_SKIP() << "no WAVE parser in this platform";
-    IPin* parserIn = PinOf(parser, PINDIR_INPUT);
+    IPin* parserIn = FirstPin(parser, PINDIR_INPUT);
     ASSERT_NE(nullptr, parserIn);
     ASSERT_EQ(S_OK, graph->ConnectDirect(readerOut, parserIn, nullptr));
     EXPECT_TRUE(reader->outputPin.readerRequested);
 
     // The parser read the header through the reader: its output is our format.
-    IPin* parserOut = PinOf(parser, PINDIR_OUTPUT);
+    IPin* parserOut = FirstPin(parser, PINDIR_OUTPUT);
     ASSERT_NE(nullptr, parserOut);
     IEnumMediaTypes* types;
     ASSERT_EQ(S_OK, parserOut->EnumMediaTypes(&types));
@@ -440,7 +417,7 @@ TEST_F(GraphFixture, ThePlatformParserPullsTheWholeWaveThroughTheReader)
 
     IBaseFilter* sink = AddPlatformFilter(kNullRenderer, L"Null");
     ASSERT_NE(nullptr, sink);
-    IPin* sinkIn = PinOf(sink, PINDIR_INPUT);
+    IPin* sinkIn = FirstPin(sink, PINDIR_INPUT);
     ASSERT_EQ(S_OK, graph->ConnectDirect(parserOut, sinkIn, nullptr));
 
     // A renderer's pass-through over the sink's input reaches the parser.
@@ -467,10 +444,10 @@ TEST_F(GraphFixture, ThePlatformSplitterFindsMpegAudioFramesThroughTheReader)
     IBaseFilter* splitter = AddPlatformFilter(CLSID_MPEG1Splitter, L"Splitter");
     if (!splitter)
         GTEST_SKIP() << "no MPEG-1 splitter in this platform";
-    IPin* splitterIn = PinOf(splitter, PINDIR_INPUT);
+    IPin* splitterIn = FirstPin(splitter, PINDIR_INPUT);
     ASSERT_NE(nullptr, splitterIn);
     ASSERT_EQ(S_OK, graph->ConnectDirect(readerOut, splitterIn, nullptr));
-    IPin* splitterOut = PinOf(splitter, PINDIR_OUTPUT);
+    IPin* splitterOut = FirstPin(splitter, PINDIR_OUTPUT);
     ASSERT_NE(nullptr, splitterOut) << "the splitter found no audio stream";
     IEnumMediaTypes* types;
     ASSERT_EQ(S_OK, splitterOut->EnumMediaTypes(&types));
@@ -482,7 +459,7 @@ TEST_F(GraphFixture, ThePlatformSplitterFindsMpegAudioFramesThroughTheReader)
 
     IBaseFilter* sink = AddPlatformFilter(kNullRenderer, L"Null");
     ASSERT_NE(nullptr, sink);
-    IPin* sinkIn = PinOf(sink, PINDIR_INPUT);
+    IPin* sinkIn = FirstPin(sink, PINDIR_INPUT);
     ASSERT_EQ(S_OK, graph->ConnectDirect(splitterOut, sinkIn, nullptr));
     RunToCompletion();
     sinkIn->Release();
