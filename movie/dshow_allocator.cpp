@@ -603,19 +603,29 @@ HRESULT MemorySampleAllocator::AllocAllocatorBuffers()
         return S_OK;
     if (bufferBlock)
         ReleaseBufferBlock();
-    uint64_t slot = (uint64_t)bufferSize + (uint64_t)prefix;
-    if (alignment > 1)
-        slot = (slot + alignment - 1) / alignment * alignment;
-    uint64_t total = slot * (uint64_t)bufferCount;
+    uint64_t total = SampleSlotSize() * (uint64_t)bufferCount;
     if (total > SIZE_MAX)
         return E_OUTOFMEMORY;
     bufferBlock = static_cast<BYTE*>(VirtualAlloc(nullptr, (SIZE_T)total, MEM_COMMIT, PAGE_READWRITE));
     if (!bufferBlock)
         return E_OUTOFMEMORY;
+    return CarveSampleSlots("Default memory media sample");
+}
+
+uint64_t MemorySampleAllocator::SampleSlotSize() const
+{
+    uint64_t slot = (uint64_t)bufferSize + (uint64_t)prefix;
+    if (alignment > 1)
+        slot = (slot + alignment - 1) / alignment * alignment;
+    return slot;
+}
+
+HRESULT MemorySampleAllocator::CarveSampleSlots(const char* sampleName)
+{
+    uint64_t slot = SampleSlotSize();
     BYTE* next = bufferBlock;
     while (allocatedCount < bufferCount) {
-        MediaSampleObject* sample = new MediaSampleObject("Default memory media sample", this, nullptr,
-                                                          next + prefix, bufferSize);
+        MediaSampleObject* sample = new MediaSampleObject(sampleName, this, nullptr, next + prefix, bufferSize);
         if (!sample)
             return E_OUTOFMEMORY;
         PushFreeSample(sample);

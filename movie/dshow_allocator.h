@@ -5,6 +5,7 @@
 // buffer's IMediaSample2, going back to its allocator on its last Release.
 #pragma once
 
+#include <stdint.h>
 #include <windows.h>
 #include <strmif.h>
 
@@ -117,6 +118,11 @@ public:
     HRESULT AllocAllocatorBuffers() override;
     // Deletes the free samples and releases the block.
     void ReleaseBufferBlock();
+    // Bytes per sample: the buffer and its prefix, rounded up to the alignment.
+    uint64_t SampleSlotSize() const;
+    // Makes samples named sampleName over consecutive slots of bufferBlock
+    // until bufferCount exist.
+    HRESULT CarveSampleSlots(const char* sampleName);
 
     BYTE* bufferBlock; // VirtualAlloc block, or null
 };

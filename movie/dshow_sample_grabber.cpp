@@ -80,24 +80,10 @@ HRESULT SampleGrabberAllocator::AllocAllocatorBuffers()
     FreeGrabberSamples();
     if (bufferSize < 0 || prefix < 0)
         return E_INVALIDARG;
-    uint64_t slot = (uint64_t)bufferSize + (uint64_t)prefix;
-    if (alignment > 1)
-        slot = (slot + alignment - 1) / alignment * alignment;
     bufferBlock = delivery->buffer;
     if (!bufferBlock)
         return E_OUTOFMEMORY;
-    BYTE* next = bufferBlock;
-    while (allocatedCount < bufferCount) {
-        MediaSampleObject* sample = new MediaSampleObject("Sample grabber media sample", this, nullptr,
-                                                          next + prefix, bufferSize);
-        if (!sample)
-            return E_OUTOFMEMORY;
-        PushFreeSample(sample);
-        allocatedCount++;
-        next += slot;
-    }
-    changed = FALSE;
-    return S_OK;
+    return CarveSampleSlots("Sample grabber media sample");
 }
 
 const IID IID_SampleGrabberControl = {0x6B652FFF, 0x11FE, 0x4FCE, {0x92, 0x64, 0x32, 0x36, 0x35, 0x37, 0x37, 0x66}};
