@@ -229,6 +229,9 @@ apply_fix() { # dir-prefix library-name patch-file
 # A page whose segment table disagrees with its body would let the stream
 # state take out more bytes than it holds (a seek in a crafted Vorbis file).
 apply_fix libogg- ogg "$root/scripts/patches/libogg-pagein-lacing.patch"
+# A codebook that fails to build must not stay half-built for the next
+# decoder set-up on the same stream (an integer division by zero).
+apply_fix libvorbis- vorbis "$root/scripts/patches/libvorbis-abort-books.patch"
 build_deps i686 &
 i686_job=$!
 build_deps x86_64
