@@ -87,6 +87,11 @@ aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
 wine reg add "$aedebug" /v Debugger /d "cmd /c exit" /f >/dev/null 2>&1 </dev/null
 wine reg add "$aedebug" /v Auto /d 1 /f >/dev/null 2>&1 </dev/null
 
+# The library's default face is the fixed-pitch Japanese Gothic; the
+# installed IPA Gothic (fonts-ipafont-gothic) stands in for it.
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ ゴシック' /d IPAGothic /f \
+  >/dev/null 2>&1 </dev/null
+
 # Without a window manager, Wine waits two seconds for one at every window
 # hide; its windows are left unmanaged on the virtual display.
 x11key='HKCU\Software\Wine\X11 Driver'
