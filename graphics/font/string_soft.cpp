@@ -181,8 +181,9 @@ int DrawStringByFontSoft(int x, int y, const char* text, uint32_t color, uint32_
         FillMemImageRect(work, &box, 0);
         SetMemImageTransColor(work, 0);
     } else {
-        // A transparent colour that neither text colour takes.
-        const uint32_t limit = work->body->format->bytesPerPixel >= 4 ? 0xFFFFFFFFu : 0xFFFFu;
+        // A transparent colour that neither text colour takes, within the
+        // colour bits (an unused top byte would not tell them apart).
+        const uint32_t limit = work->body->format->bytesPerPixel >= 4 ? 0xFFFFFFu : 0xFFFFu;
         const uint32_t body = BrightenedTextColor(color), edge = BrightenedTextColor(edgeColor);
         uint32_t key = work->body->transColor & limit;
         while (key == body || key == edge)

@@ -651,6 +651,32 @@ TEST_F(TextSoftware, PlainTextIsWrittenIntoTheScreenImageInsideTheDrawArea)
     EXPECT_GT(lit, 50);
     EXPECT_EQ(0, differ);
 
+    // A blending mode goes through the first work image: the text at its top
+    // left over a transparent colour that neither text colour takes.
+    MEMIMG* work = &SoftWorkImages[0];
+    FillMemImageRect(work, nullptr, 0);
+    SetMemImageTransColor(work, 0xFFFFFF);
+    SelectBlendMode(2, 255);
+    DrawStringWithHandle(50, 200, text, ColorFromRGB(255, 255, 255), f, ColorFromRGB(0, 0, 0), 0);
+    SelectBlendMode(0, 0);
+    const uint32_t key = work->body->transColor;
+    EXPECT_NE(0xFFFFFFu, key & 0xFFFFFF);
+    EXPECT_NE(0u, key & 0xFFFFFF);
+    auto WorkAt = [work](int x, int y) {
+        uint32_t v;
+        memcpy(&v, (uint8_t*)work->pixels + (ptrdiff_t)y * work->body->pitch + 4 * x, 4);
+        return v;
+    };
+    int same = 0;
+    for (int dy = 0; dy < H; dy++)
+        for (int dx = 0; dx < tw; dx++) {
+            uint32_t v = WorkAt(dx, dy);
+            same += (v == key) == (At(50 + dx, 200 + dy) == 0);
+        }
+    EXPECT_EQ(tw * H, same);
+    EXPECT_EQ(0u, WorkAt(tw, 0));   // outside the text's rectangle: untouched
+    EXPECT_EQ(Draw.area.right, 640);
+
     DeleteFontHandle(f);
     EXPECT_EQ(0, EndLibraryLocked());
     AllowDirect3D(1);
