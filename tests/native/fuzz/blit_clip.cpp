@@ -96,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (int i = in.Below(64); i > 0; i--)
             table.push_back(in.Byte());
     std::unique_ptr<uint8_t[]> tableMem(new uint8_t[table.size() + 1]);
-    memcpy(tableMem.get(), table.data(), table.size());
+    if (!table.empty())
+        memcpy(tableMem.get(), table.data(), table.size());
     body.runTable = table.empty() ? nullptr : tableMem.get();
     body.runTableSize = table.size();
     body.runTableValid = tableKind ? 1 : 0;
