@@ -69,15 +69,26 @@ inline uint32_t SubPixel(uint32_t d, uint32_t t)
     return v & (k - (k >> 8));
 }
 
-// The effective source channel (ch 0 blue, 1 green, 2 red).
+// M8 on the three colour bytes at once: blue and red share one multiply
+// (their 16-bit lanes cannot carry into each other), green takes another.
+// Byte 3 of the result is 0.
+inline uint32_t Mix8(uint32_t x, uint32_t y, uint32_t w)
+{
+    const uint32_t rb = (((x & 0xFF00FF) * (256 - w) + (y & 0xFF00FF) * w) >> 8) & 0xFF00FF;
+    const uint32_t g = (((x & 0xFF00) * (256 - w) + (y & 0xFF00) * w) >> 8) & 0xFF00;
+    return rb | g;
+}
+
+// The effective source channels as one word (byte 3 0): inverted in mode
+// 10, then scaled by the brightness.
 template <int Mode, bool Bright>
-inline uint32_t Effective(const Ctx& c, uint32_t s, int ch)
+inline uint32_t Effective(const Ctx& c, uint32_t S)
 {
     if (Mode == BLIT_MODE_INVERT)
-        s = 255 - s;
-    if (Bright)
-        s = (ch == 0 ? c.mulB : ch == 1 ? c.mulG : c.mulR)[s];
-    return s;
+        S = ~S;
+    if (!Bright)
+        return S & 0xFFFFFF;
+    return c.mulB[S & 255] | c.mulG[(S >> 8) & 255] << 8 | c.mulR[(S >> 16) & 255] << 16;
 }
 
 // The new destination pixel for source S over destination D; Trl selects
@@ -89,17 +100,25 @@ inline uint32_t Rule(const Ctx& c, uint32_t D, uint32_t S, uint32_t f)
     if (Mode == BLIT_MODE_COPY && !Bright && !Trl && !Blend)
         return S;
     const uint32_t a = S >> 24;
+    const uint32_t E = Effective<Mode, Bright>(c, S);
+    const uint32_t top = D & 0xFF000000;
+    // The mixes with an 8-bit weight work on the whole word.
+    if (Mode == BLIT_MODE_COPY && !Blend)
+        return top | (Trl ? Mix8(D, E, a) : E);
+    if (Mode == BLIT_MODE_COPY && !Trl)
+        return top | Mix8(D, E, f);
+    if ((Mode == BLIT_MODE_ALPHA || Mode == BLIT_MODE_INVERT) && !Trl && !Blend)
+        return top | Mix8(D, E, c.p);
     // Mix weights of the alpha-blend family (modes 1, 10, 11).
     const uint32_t wBlend = !Trl && !Blend ? c.p : Trl && !Blend ? a * c.p : !Trl ? f * c.p : a * f * c.p;
     uint32_t out = 0;
-    for (int ch = 0; ch < 3; ch++) {
-        const int shift = ch * 8;
+    for (int shift = 0; shift < 24; shift += 8) {
         const uint32_t d = (D >> shift) & 255;
-        const uint32_t e = Effective<Mode, Bright>(c, (S >> shift) & 255, ch);
+        const uint32_t e = (E >> shift) & 255;
         uint32_t v;
         switch (Mode) {
-        case BLIT_MODE_COPY:
-            v = !Trl && !Blend ? e : Trl && !Blend ? M8(d, e, a) : !Trl ? M8(d, e, f) : M16(d, e, a * f);
+        case BLIT_MODE_COPY: // translucent with a blend image
+            v = M16(d, e, a * f);
             break;
         case BLIT_MODE_ALPHA:
         case BLIT_MODE_INVERT:
@@ -127,7 +146,7 @@ inline uint32_t Rule(const Ctx& c, uint32_t D, uint32_t S, uint32_t f)
         return AddPixel(D, out);
     if (Mode == BLIT_MODE_SUB)
         return SubPixel(D, out);
-    return (D & 0xFF000000) | out;
+    return top | out;
 }
 
 } // namespace blit32
