@@ -1,5 +1,6 @@
 #include "tests/movie/dshow_test_filter.h"
 
+#include <stdio.h>
 #include <string.h>
 #include <uuids.h>
 
@@ -215,4 +216,88 @@ HRESULT STDMETHODCALLTYPE FakeGraph::QueryInterface(REFIID iid, void** out)
     }
     AddRef();
     return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE FakeClock::QueryInterface(REFIID iid, void** out)
+{
+    if (!out)
+        return E_POINTER;
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IReferenceClock)) {
+        *out = static_cast<IReferenceClock*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT STDMETHODCALLTYPE FakeClock::GetTime(REFERENCE_TIME* out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = time;
+    if (advancing) {
+        LARGE_INTEGER now, frequency;
+        QueryPerformanceCounter(&now);
+        QueryPerformanceFrequency(&frequency);
+        *out += (now.QuadPart - setAt.QuadPart) * 10000000 / frequency.QuadPart;
+    }
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE FakeClock::AdviseTime(REFERENCE_TIME base, REFERENCE_TIME stream, HEVENT event,
+                                                DWORD_PTR* cookie)
+{
+    if (!cookie)
+        return E_POINTER;
+    *cookie = advises.size() + 1;
+    advises.push_back({base, stream, event, *cookie});
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE FakeClock::Unadvise(DWORD_PTR cookie)
+{
+    unadvised.push_back(cookie);
+    return S_OK;
+}
+
+void FakeClock::SetTime(REFERENCE_TIME newTime)
+{
+    time = newTime;
+    QueryPerformanceCounter(&setAt);
+}
+
+void FakeClock::FireAdvise()
+{
+    if (!advises.empty())
+        SetEvent(reinterpret_cast<HANDLE>(advises.back().event));
+}
+
+namespace {
+
+DWORD WINAPI WatchdogThread(void* parameter)
+{
+    TestWatchdog* dog = static_cast<TestWatchdog*>(parameter);
+    if (WaitForSingleObject(dog->done, dog->limit) == WAIT_TIMEOUT) {
+        fprintf(stderr, "watchdog: %s took more than %lu ms\n", dog->what, static_cast<unsigned long>(dog->limit));
+        fflush(stderr);
+        TerminateProcess(GetCurrentProcess(), 3);
+    }
+    return 0;
+}
+
+} // namespace
+
+TestWatchdog::TestWatchdog(DWORD limitMs, const char* whatText)
+    : done(CreateEventA(nullptr, TRUE, FALSE, nullptr)), thread(nullptr), limit(limitMs), what(whatText)
+{
+    thread = CreateThread(nullptr, 0, WatchdogThread, this, 0, nullptr);
+}
+
+TestWatchdog::~TestWatchdog()
+{
+    SetEvent(done);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    CloseHandle(done);
 }

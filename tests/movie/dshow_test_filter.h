@@ -141,3 +141,47 @@ public:
     IPin* reconnected = nullptr;
     LONG count = 1;
 };
+
+// A reference clock whose time the test sets; with `advancing` on it also
+// moves with real time from the last SetTime. It records its advises.
+class FakeClock : public IReferenceClock {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&count); }
+    ULONG STDMETHODCALLTYPE Release() override { return InterlockedDecrement(&count); }
+    HRESULT STDMETHODCALLTYPE GetTime(REFERENCE_TIME* out) override;
+    HRESULT STDMETHODCALLTYPE AdviseTime(REFERENCE_TIME base, REFERENCE_TIME stream, HEVENT event,
+                                         DWORD_PTR* cookie) override;
+    HRESULT STDMETHODCALLTYPE AdvisePeriodic(REFERENCE_TIME, REFERENCE_TIME, HSEMAPHORE, DWORD_PTR*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD_PTR cookie) override;
+
+    void SetTime(REFERENCE_TIME time);
+    // Signals the event of the last advise, as the clock would at its time.
+    void FireAdvise();
+
+    struct Advise {
+        REFERENCE_TIME base, stream;
+        HEVENT event;
+        DWORD_PTR cookie;
+    };
+    std::vector<Advise> advises;
+    std::vector<DWORD_PTR> unadvised;
+    REFERENCE_TIME time = 0;
+    LARGE_INTEGER setAt = {};
+    bool advancing = false;
+    volatile LONG count = 1;
+};
+
+// Ends the process with a message when a scope outlives its limit, so that a
+// hang in the platform or in a teardown fails the test instead of stalling.
+struct TestWatchdog {
+    TestWatchdog(DWORD limitMs, const char* what);
+    ~TestWatchdog();
+    HANDLE done;
+    HANDLE thread;
+    DWORD limit;
+    const char* what;
+};
