@@ -1,6 +1,7 @@
 #include "graphics/device_reset.h"
 
 #include "graphics/device.h"
+#include "graphics/font/default_font.h"
 #include "graphics/graph_loading.h"
 #include "runtime/system_state.h"
 
@@ -37,6 +38,8 @@ int RunGraphRestoreHandler()
 {
     // No handler set means the default one: reload every graph from its file.
     (restoreHandler ? restoreHandler : RestoreAllGraphs)();
+    // Fonts come back in their own slots, so their handles stay valid.
+    RecreateAllFonts();
     return 0;
 }
 
