@@ -1,0 +1,131 @@
+// Speed of the 32-bit software blit: a 1280 x 720 picture onto a 32-bit
+// target of the same size in each hot mode, in megapixels per second, with
+// memcpy of the same bytes in the same run as the ceiling.
+//   blit_bench.exe [rounds]
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+#include "image/soft_blend_tables.h"
+#include "softrender/blit_kernels.h"
+#include "tools/bench/bench_clock.h"
+
+static const int Width = 1280, Height = 720;
+
+static BlitImageDesc Desc(uint8_t* pixels, int alphaFlag)
+{
+    BlitImageDesc d = {};
+    d.width = Width;
+    d.height = Height;
+    d.pixels = pixels;
+    d.pitch = Width * 4;
+    d.bytesPerPixel = 4;
+    d.pixelKind = 1;
+    d.alphaFlag = alphaFlag;
+    d.bodyPixels = pixels;
+    d.bodyWidth = Width;
+    d.bodyHeight = Height;
+    return d;
+}
+
+// Runs of keyed and drawn pixels, as a sprite sheet has them.
+static void FillSprites(std::vector<uint8_t>& pixels, uint32_t key)
+{
+    for (int y = 0; y < Height; y++)
+        for (int x = 0; x < Width; x++) {
+            const bool inside = ((x / 40 + y / 40) % 2) == 0;
+            const uint32_t v = inside ? 0x00204060u + (uint32_t)(x * 7 + y * 3) % 0x100 : key;
+            memcpy(&pixels[((size_t)y * Width + x) * 4], &v, 4);
+        }
+}
+
+// Megapixels per second of memcpy over the picture's bytes.
+static double MemcpyRate(int rounds)
+{
+    const size_t bytes = (size_t)Width * Height * 4;
+    std::vector<uint8_t> from(bytes, 1), to(bytes);
+    memcpy(to.data(), from.data(), bytes);
+    const double start = Now();
+    for (int i = 0; i < rounds; i++) {
+        memcpy(to.data(), from.data(), bytes);
+        from[(size_t)i % bytes] ^= to[bytes - 1 - (size_t)i % bytes];
+    }
+    const double seconds = Now() - start;
+    if (to[0] == 200)
+        printf(" ");
+    return (double)Width * Height * rounds / seconds / 1e6;
+}
+
+int main(int argc, char** argv)
+{
+    const int rounds = argc > 1 ? atoi(argv[1]) : 100;
+    BuildSoftBlendTables();
+    const size_t bytes = (size_t)Width * Height * 4;
+    std::vector<uint8_t> plain(bytes), alpha(bytes), sprites(bytes), target(bytes);
+    for (size_t i = 0; i < bytes; i++) {
+        plain[i] = (uint8_t)(i * 2654435761u >> 13);
+        alpha[i] = (uint8_t)(i * 40503u >> 7);
+        target[i] = (uint8_t)(i * 31);
+    }
+    const uint32_t key = 0x00FF00FF;
+    FillSprites(sprites, key);
+    std::vector<uint8_t> table;
+    for (int y = 0; y < Height; y++) {
+        for (int x = 0; x < Width;) {
+            const bool keyed = memcmp(&sprites[((size_t)y * Width + x) * 4], &key, 4) == 0;
+            int n = 1;
+            while (x + n < Width && n < 64 &&
+                   (memcmp(&sprites[((size_t)y * Width + x + n) * 4], &key, 4) == 0) == keyed)
+                n++;
+            table.push_back((uint8_t)((keyed ? 0x00 : 0x40) | (n - 1)));
+            x += n;
+        }
+        table.push_back(0xC0);
+    }
+
+    const double ceiling = MemcpyRate(rounds);
+    printf("memcpy of the same bytes      %9.1f Mpixel/s\n", ceiling);
+
+    struct Case {
+        const char* name;
+        int mode, param;
+        uint32_t brightness;
+        std::vector<uint8_t>* source;
+        int alphaFlag, transFlag;
+        bool runTable;
+    };
+    const Case cases[] = {
+        {"copy", 0, 0, 0xFFFFFF, &plain, 0, 0, false},
+        {"alpha blend (p 100)", 1, 100, 0xFFFFFF, &plain, 0, 0, false},
+        {"alpha blend, alpha source", 1, 200, 0xFFFFFF, &alpha, 1, 0, false},
+        {"add (p 255)", 2, 255, 0xFFFFFF, &plain, 0, 0, false},
+        {"add (p 100)", 2, 100, 0xFFFFFF, &plain, 0, 0, false},
+        {"subtract (p 255)", 3, 255, 0xFFFFFF, &plain, 0, 0, false},
+        {"multiply", 4, 0, 0xFFFFFF, &plain, 0, 0, false},
+        {"alpha blend with brightness", 1, 100, 0x80C0FF, &plain, 0, 0, false},
+        {"keyed sprites, run table", 0, 0, 0xFFFFFF, &sprites, 0, 1, true},
+        {"keyed sprites, normal path", 0, 0, 0xFFFFFF, &sprites, 0, 2, false},
+    };
+    BlitImageDesc dst = Desc(target.data(), 0);
+    for (const Case& c : cases) {
+        BlitImageDesc src = Desc(c.source->data(), c.alphaFlag);
+        src.transColor = key;
+        if (c.runTable) {
+            src.runTable = table.data();
+            src.runTableSize = table.size();
+            src.runTableValid = 1;
+        }
+        BlitDrawValues draw = {c.mode, c.param, c.brightness, {0, 0, Width, Height}};
+        PlanAndRunBlit(&dst, &src, 0, 0, c.transFlag, nullptr, &draw);
+        const double start = Now();
+        for (int i = 0; i < rounds; i++)
+            PlanAndRunBlit(&dst, &src, 0, 0, c.transFlag, nullptr, &draw);
+        const double rate = (double)Width * Height * rounds / (Now() - start) / 1e6;
+        printf("%-30s%9.1f Mpixel/s  %5.1f%% of memcpy\n", c.name, rate, 100.0 * rate / ceiling);
+    }
+    return 0;
+}
