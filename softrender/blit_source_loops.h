@@ -111,6 +111,13 @@ void NormalLoop(const BlitJob* j, const RuleContext& c)
     // An alpha source with the flag off is translucent everywhere, except that
     // the plain copy moves every pixel whole.
     constexpr bool copyWhole = Src == SRC_ALPHA && !Trans && Mode == 0 && !Blend && !Bright;
+    if constexpr (Src == SRC_PLAIN && Mode == 0 && !Blend && !Bright && !Trans) {
+        // The plain copy: one block per row.
+        const size_t rowBytes = (size_t)j->w * dBpp;
+        for (int32_t y = 0; y < j->h; y++, d += (ptrdiff_t)rowBytes + j->dstSkip, s += (ptrdiff_t)rowBytes + j->srcSkip)
+            memcpy(d, s, rowBytes);
+        return;
+    }
     for (int32_t y = 0; y < j->h; y++) {
         for (int32_t x = 0; x < j->w; x++, d += dBpp, s += sBpp) {
             const uint32_t f = Blend ? j->ramp[m[x]] : 0;
