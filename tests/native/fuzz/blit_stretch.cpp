@@ -75,8 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         v = Coordinate(in);
     if (in.Flag()) {
         // Often a sensible rectangle around the destination.
-        rect[2] = rect[0] + (in.Flag() ? 1 : -1) * (1 + in.Below(3 * MaxSide));
-        rect[3] = rect[1] + (in.Flag() ? 1 : -1) * (1 + in.Below(3 * MaxSide));
+        for (int i = 0; i < 2; i++) {
+            const int64_t v = (int64_t)rect[i] + (in.Flag() ? 1 : -1) * (1 + in.Below(3 * MaxSide));
+            rect[i + 2] = (int32_t)(v < INT_MIN ? INT_MIN : (v > INT_MAX ? INT_MAX : v));
+        }
     }
     BlitDrawValues draw;
     draw.area.left = Coordinate(in);
