@@ -27,20 +27,17 @@ const int32_t kMiB = 1048576;
 
 // Runs the call on a thread of its own (with COM) and gives it a bounded
 // time: a conversion that hangs ends the test program instead of the run.
+DWORD WINAPI RunCall(void* call)
+{
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    (*(const std::function<void()>*)call)();
+    CoUninitialize();
+    return 0;
+}
+
 void RunWithin(DWORD ms, const std::function<void()>& call)
 {
-    struct Job {
-        const std::function<void()>* call;
-    } job = {&call};
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD {
-            CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-            (*((Job*)p)->call)();
-            CoUninitialize();
-            return 0;
-        },
-        &job, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, RunCall, (void*)&call, 0, nullptr);
     ASSERT_NE(nullptr, thread);
     if (WaitForSingleObject(thread, ms) != WAIT_OBJECT_0) {
         fprintf(stderr, "conversion still running after %lu ms\n", (unsigned long)ms);
