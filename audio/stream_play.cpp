@@ -31,15 +31,20 @@ int ClaimStreamBuffer(int handle, SoundData* sound, SoundBufferObject** buffer, 
     return 0;
 }
 
-void RewindStreamSound(SoundData* sound)
+void ResetStreamPlayState(SoundData* sound)
 {
-    sound->ended = 0;
     sound->sourceBytePos = 0;
     sound->playedBytes = 0;
     sound->loopPending = 0;
     sound->loopsDone = 0;
     sound->currentSource = 0;
     sound->active = 0;
+}
+
+void RewindStreamSound(SoundData* sound)
+{
+    sound->ended = 0;
+    ResetStreamPlayState(sound);
 }
 
 int PrefillStreamSound(int handle)

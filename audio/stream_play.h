@@ -15,5 +15,8 @@ int StopStreamSound(int handle);
 int CheckStreamSoundPlaying(int handle);
 int GetStreamSoundCurrentTime(int handle);
 int UpdateStreamPlayPosition(int handle, int cursor);
+// The read and play positions back at the first source's start, the loop
+// counts cleared and the stream inactive; the end flags stay.
+void ResetStreamPlayState(SoundData* sound);
 // Back to the start: the next refill reads the first source from its start.
 void RewindStreamSound(SoundData* sound);

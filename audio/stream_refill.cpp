@@ -45,12 +45,7 @@ static void EndStreamPlay(SoundData* sound, SoundBufferObject* buffer)
 {
     StopSoundBufferObject(buffer);
     sound->endWritten = 0;
-    sound->sourceBytePos = 0;
-    sound->playedBytes = 0;
-    sound->loopPending = 0;
-    sound->loopsDone = 0;
-    sound->currentSource = 0;
-    sound->active = 0;
+    ResetStreamPlayState(sound);
 }
 
 int ProcessStreamSound(int handle)
