@@ -38,7 +38,7 @@ static void ResetSceneState()
     loopIndex = lastSpawnSlot = 0;
     areaClearFrame = gameOverFrame = 0;
     lastFrameEnd = 0;
-    colorWhite = 0;
+    ResetAssetTables();
 }
 
 static void ResetPlayState()

@@ -91,6 +91,11 @@ case ${1:-} in
     # Bitmaps: the image tests' fixtures, every encoding and header kind.
     mkdir -p "$inputs/corpus/bmp_decoder"
     cp "$root"/tests/image/fixtures/*.bmp "$inputs/corpus/bmp_decoder/"
+    # The other picture formats: their fixtures, one corpus a decoder.
+    for kind in tga:tga dds:dds bgra:bgra png:png jpeg:jpg; do
+      mkdir -p "$inputs/corpus/${kind%%:*}_decoder"
+      cp "$root"/tests/image/fixtures/*."${kind#*:}" "$inputs/corpus/${kind%%:*}_decoder/"
+    done
     # Tables: files of the demo data, each behind the reader, kind and id
     # bytes of fuzz/data_tables.cpp.
     demo=$(mktemp -d)

@@ -2,8 +2,8 @@
 # Sets up, builds and runs the game under Wine from a data directory, on the
 # user's display (or a virtual one when there is none).
 #   scripts/run.sh [--packed] [data-dir]
-# The default data directory is the demo data set in the build tree, generated
-# when missing or older than its generator. With --packed the game runs on the
+# The default data directory is the demo data set in the build tree (tables,
+# images and sounds), generated when missing or older than its generator. With --packed the game runs on the
 # data directory's "img" and "sound" packed into "img.ukx" and "sound.ukx" by
 # the packer, in a directory of their own under build/packed-data.
 # The 32-bit game runs where the host executes 32-bit code, else the 64-bit one.
@@ -24,7 +24,12 @@ if [ $# -ge 1 ]; then
   data=$1
 else
   data=$build/demo-data
-  if [ ! -f "$data/stamp" ] || [ "$root/tools/make_demo_data.py" -nt "$data/stamp" ]; then
+  stale=0
+  [ -f "$data/stamp" ] || stale=1
+  for tool in "$root"/tools/make_demo_data.py "$root"/tools/demo_*.py; do
+    [ "$tool" -nt "$data/stamp" ] && stale=1
+  done
+  if [ $stale = 1 ]; then
     echo "[run] generating the demo data set in $data"
     rm -rf "$data"
     python3 "$root/tools/make_demo_data.py" "$data"

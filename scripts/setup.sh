@@ -57,7 +57,8 @@ packages=(
   pulseaudio libpulse0 libmpg123-0
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   fonts-ipafont-gothic locales libz-mingw-w64-dev googletest
-  clang libclang-rt-14-dev libgtest-dev
+  clang libclang-rt-14-dev libgtest-dev libpng-dev libjpeg62-turbo-dev
+  lame
 )
 if [ "${run_archs[0]}" = i686 ]; then
   packages+=(wine32:i386 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 libpulse0:i386

@@ -7,12 +7,19 @@ and their five boss arenas.
     tools/make_demo_data.py OUT_DIR
 
 The tables describe every actor and block the game can meet, so that it can be
-played from the first area to the ending. The images and sounds come later;
-the sizes they must have are kept here (image sizes of every animation row and
-block type) for the steps that draw them.
+played from the first area to the ending. Beside them go every image the game
+loads (drawn by demo_art.py, in the format each name gives) and every sound
+(synthesised by demo_sounds.py, MP3 through `lame`). "image-sizes.txt" at the
+top lists each image with its width and height, for the tests.
+
+    --no-sounds    leaves the sounds out (no `lame` needed)
 """
 import os
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import demo_art  # noqa: E402
+from demo_images import encode  # noqa: E402
 
 # ---------------------------------------------------------------------------
 # Geometry shared by all areas
@@ -519,11 +526,159 @@ def write_tables(root):
         write_layout(root, a + 5, arena_layout(a))
 
 
+# ---------------------------------------------------------------------------
+# Images
+
+
+def screen_images():
+    """(path, canvas) of every picture that is not an actor frame or a block."""
+    art = demo_art
+    white, gold, red = art.WHITE, art.GOLD, (255, 90, 90)
+    out = []
+    for i, ch in enumerate('*DORA STUDIO'):
+        out.append(('img/title/DORA/CampanyLogo_%02d.png' % (i + 1), art.logo_piece(ch)))
+    bar = art.Canvas(55, 8, (250, 120, 40))
+    bar.rect(0, 0, 55, 2, (255, 200, 120))
+    out.append(('img/title/DORA/CampanyLogoBar.bmp', bar))
+    star = art.Canvas(560, 150)
+    star.ellipse(280, 75, 270, 60, (40, 30, 90))
+    star.ellipse(280, 75, 262, 52, (70, 50, 140))
+    out += [('img/title/TitleText0.png', star),
+            ('img/title/TitleText1.png', art.fitted_text(430, 64, 'SEIREITAN', gold)),
+            ('img/title/TitleText2.png', art.fitted_text(300, 36, 'ENDLESS', white)),
+            ('img/title/TitleText3.png', art.fitted_text(420, 30, '-VANGUARD-', (180, 200, 255)))]
+    for i, label in enumerate(['START', 'CONFIG', 'OPTION', 'SOUND TEST', 'EXIT', 'BACK']):
+        out.append(('img/title/TitleItem%d.png' % i, art.fitted_text(240, 32, label, white)))
+    actions = ['NONE', 'INSTALL & DECIDE', 'JUMP & CANCEL', 'SHOT', 'NONE', 'NONE', 'NONE', 'NONE',
+               'PAUSE', 'DEFAULT', 'EXIT']
+    for i, label in enumerate(actions):
+        out.append(('img/title/config/ButtonAction%d.png' % i, art.fitted_text(300, 24, label, white)))
+        out.append(('img/title/config/Button%d.png' % (i + 1), art.fitted_text(200, 24, 'BUTTON %d' % (i + 1), gold)))
+        out.append(('img/title/config/Key%d.png' % (i + 1), art.fitted_text(160, 24, 'KEY %d' % (i + 1), gold)))
+    cursor = art.triangle_icon(32, 32, gold)
+    out.append(('img/title/TitleSelectIcon.tga', cursor))
+    for a in range(5):
+        out.append(('img/title/Erea/erea%dface.bmp' % a, art.area_face(a)))
+    for i, colour in enumerate([gold, (255, 255, 255)]):
+        frame = art.Canvas(144, 144)
+        frame.frame(0, 0, 144, 144, colour, 6)
+        out.append(('img/title/Erea/EreaSelect%02d.bmp' % i, frame))
+    out.append(('img/title/Erea/EreaSelectTextBG.bmp', art.panel(400, 160)))
+    stage = art.panel(352, 250, (30, 30, 70))
+    art.centred_text(stage, 12, 'STAGE SELECT', gold, 3)
+    out.append(('img/etc/StageSelect.bmp', stage))
+    out.append(('img/title/Demo.bmp', demo_picture()))
+    out.append(('img/title/player00_02_00.bmp', art.heroine_portrait(160)))
+
+    texts = [('SoltSettingText00.png', 'SLOT SETTING'), ('SoltSettingText01.png', 'CHOOSE A SLOT'),
+             ('Cursol00.png', '>'), ('Cursol01.png', '>>'), ('Cursol02.png', '*'),
+             ('OK00.png', 'OK'), ('OK01.png', 'OK!')]
+    for name, label in texts:
+        out.append(('img/slotsetting/' + name, art.fitted_text(max(48, 24 * len(label)), 32, label, white)))
+    names = ['SPD', 'JMP', 'SHT', 'LV', 'OPT', 'ATK']
+    for r in range(6):
+        for o in range(6):
+            base = art.hue(r / 6.0 + o * 0.03, 0.7, 0.9)
+            for lit in (0, 1):
+                pic = art.Canvas(36, 36, art.shade(base, 1.0 if lit else 0.35))
+                pic.frame(0, 0, 36, 36, white if lit else (90, 90, 90), 2)
+                pic.text((36 - art.text_width(names[r])) // 2, 8, names[r], white if lit else (150, 150, 150))
+                pic.text(15, 20, str(o), gold if lit else (120, 120, 120))
+                out.append(('img/slotsetting/Slot/Slot%02d_%02d_%02d.bmp' % (r, o, lit), pic))
+
+    overlay = art.panel(400, 170, (10, 10, 40), (150, 150, 255))
+    out.append(('img/pause/PauseScreen.png', overlay))
+    for n in range(1, 10):
+        out.append(('img/pause/PauseScreenText%d.png' % n, art.pause_text(n)))
+
+    out += [('img/end/EndText0.bmp', art.fitted_text(629, 64, 'AREA CLEAR', gold)),
+            ('img/end/EndText1.bmp', art.fitted_text(541, 64, 'GAME OVER', red)),
+            ('img/end/EndText2.bmp', art.fitted_text(280, 40, 'LEVEL UP!', gold)),
+            ('img/end/EndText3.bmp', art.fitted_text(100, 32, 'LV', white)),
+            ('img/end/EndText4.bmp', art.fitted_text(300, 32, 'SPHERES', white))]
+    for i in range(5):
+        out.append(('img/end/EndTri%d.png' % i, art.triangle_icon(32, 32, art.hue(i / 5.0))))
+    for r in range(6):
+        out.append(('img/end/Rank%d.bmp' % r, art.rank(r)))
+    for a in range(5):
+        out.append(('img/bg/EreaBG%d.png' % a, art.background(a)))
+    splash = art.Canvas(64, 64)
+    splash.circle(32, 32, 28, (220, 30, 30))
+    splash.circle(32, 32, 16, (255, 120, 120))
+    out.append(('img/DamageEffect.bmp', splash))
+    out.append(('img/Tri.tga', art.triangle_icon(24, 24, (255, 60, 90))))
+    dot = art.Canvas(4, 4, white)
+    out.append(('img/etc/NumberPeriod.bmp', dot))
+    for d in range(10):
+        out.append(('img/etc/Number%d.bmp' % d, art.digit(str(d))))
+    out += [('img/etc/EreaClear0.bmp', art.fitted_text(352, 40, 'NOT CLEARED', (160, 160, 160),
+                                                        background=(20, 20, 40))),
+            ('img/etc/EreaClear1.bmp', art.fitted_text(352, 40, 'CLEARED!', gold, background=(20, 20, 40)))]
+    return out
+
+
+def demo_picture():
+    """The intro's picture: the heroine alone in a strange place."""
+    art = demo_art
+    cv = art.background(4, 320, 240)
+    cv.rect(0, 0, 320, 24, art.BLACK)
+    hero = art.heroine(64, 96, 0, 0, 7)
+    cv.blit(hero, 128, 120)
+    return cv
+
+
+def sprite_images():
+    """(path, canvas) of every actor frame and block frame the tables name."""
+    out = []
+    for (kind, ident), set_rows in sorted(ANIMATIONS.items()):
+        pattern = ANIM_PATHS[kind][1]
+        for r, row_def in enumerate(set_rows):
+            if row_def is None:
+                continue
+            w, h = row_def['image']
+            for f in range(row_def['frames']):
+                if kind == 1:
+                    cv = demo_art.heroine(w, h, r, f, row_def['frames'])
+                elif kind == 2:
+                    cv = demo_art.enemy(w, h, ident, r, f)
+                elif kind == 3:
+                    cv = demo_art.boss(w, h, ident, r, f)
+                elif kind == 4:
+                    cv = demo_art.effect(w, h, ident, r, f, row_def['hurts'])
+                elif kind == 5:
+                    cv = demo_art.item(w, h, ident, f)
+                else:
+                    cv = demo_art.system_effect(w, h, ident, r, f)
+                out.append((pattern % (ident, r, f), cv))
+    for t in range(BLOCK_TYPE_COUNT):
+        row_def = BLOCK_TYPES[t]
+        w, h = row_def['image']
+        for f in range(row_def['frames']):
+            out.append(('img/block/Block%02d_%02d.bmp' % (t, f), demo_art.block(w, h, row_def['look'], f)))
+    return out
+
+
+def write_images(root):
+    sizes = []
+    for relative, cv in screen_images() + sprite_images():
+        path = os.path.join(root, *relative.split('/'))
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, 'wb') as f:
+            f.write(encode(cv, relative))
+        sizes.append('%s %d %d' % (relative, cv.w, cv.h))
+    write_text(root, 'image-sizes.txt', sizes)
+
+
 def main(argv):
-    if len(argv) != 2:
-        sys.stderr.write('usage: make_demo_data.py OUT_DIR\n')
+    args = [a for a in argv[1:] if not a.startswith('--')]
+    if len(args) != 1:
+        sys.stderr.write('usage: make_demo_data.py [--no-sounds] OUT_DIR\n')
         return 2
-    write_tables(argv[1])
+    write_tables(args[0])
+    write_images(args[0])
+    if '--no-sounds' not in argv:
+        import demo_sounds
+        demo_sounds.write_sounds(args[0])
     return 0
 
 

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <stdio.h>
 
+#include "game/asset_loading.h"
 #include "game/actor_pool.h"
 #include "game/data_tables.h"
 #include "game/game_state.h"
@@ -17,9 +18,7 @@ void SetUpField(int blockTotal, int actorTotal)
     ResetGameGlobals();
     screenWidth = 1280;
     screenHeight = 720;
-    gravityStep = 0.5f;
-    zonePush = 6;
-    playerLevel = 1;
+    SetGameConstants();
     areaIndex = 1;
     scrollX = 800.0f;
     scrollMin = 552.0f;

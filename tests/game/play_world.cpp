@@ -6,6 +6,7 @@
 #include <deque>
 #include <random>
 
+#include "game/asset_loading.h"
 #include "game/game_state.h"
 #include "tests/support/test_support.h"
 #include "game/play_state.h"
@@ -103,9 +104,7 @@ void ResetPlayWorld()
     ResetGameGlobals();
     screenWidth = 1280;
     screenHeight = 720;
-    gravityStep = 0.5f;
-    zonePush = 6;
-    playerLevel = 1;
+    SetGameConstants();
     for (int i = 0; i < 16; i++)
         bgmHandle[i] = BgmHandleOf(i);
     for (int i = 0; i < 32; i++)

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <stdio.h>
 
+#include "game/asset_loading.h"
 #include "game/data_tables.h"
 #include "runtime/file/archive_files.h"
 #include "runtime/file/stream.h"
@@ -40,25 +41,5 @@ void LeaveDataDirectory()
 
 void ReadAllTables()
 {
-    ReadBlockAnimeCsv();
-    ReadSlotCsv();
-    ReadAnimationCsv("img/chara/player/Player0Anime.csv", 1, 0);
-    ReadAnimationCsv("img/chara/player/Player1Anime.csv", 1, 1);
-    static const struct {
-        const char* pattern;
-        int kind;
-    } sets[] = {
-        {"img/chara/enemy/Enemy%02dAnime.csv", 2},
-        {"img/chara/Boss/Boss%02dAnime.csv", 3},
-        {"img/effect/Effect%02dAnime.csv", 4},
-        {"img/item/Item%02dAnime.csv", 5},
-        {"img/systemeffect/systemeffect%02dAnime.csv", 6},
-    };
-    char path[64];
-    for (int id = 0; id < ANIM_IDS; id++) {
-        for (const auto& set : sets) {
-            snprintf(path, sizeof path, set.pattern, id);
-            ReadAnimationCsv(path, set.kind, id);
-        }
-    }
+    ReadGameTables();
 }

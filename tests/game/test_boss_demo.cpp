@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "game/asset_loading.h"
 #include "game/action_input.h"
 #include "game/area_start.h"
 #include "game/boss_routines.h"
@@ -51,15 +52,12 @@ int HeldPad(int) { return heldPad; }
 void StartArena(int area)
 {
     ResetPlayWorld();
-    ReadAllTables();
+    // Headless, the images load as -1; tables, constants and slot flags are
+    // the start-up loading's own.
+    LoadGameData();
     ASSERT_TRUE(ScreenPrints().empty());
     SetLayoutReader([](int fileType) { RealReadAreaLayoutCsv(fileType); });
     UseSeededRandom(1000 + area);
-    for (int row = 0; row < 4; row++) {
-        slotEntries[row][0][0].chosen = 1;
-        slotEntries[row][0][0].available = 1;
-    }
-    slotEntries[0][0][1].available = 1;
     ResetButtonMap();
     heldPad = 0;
     sceneNo = SCENE_PLAY;

@@ -10,6 +10,7 @@
 
 #include <set>
 
+#include "game/asset_loading.h"
 #include "game/action_input.h"
 #include "game/actor_pool.h"
 #include "game/area_start.h"
@@ -36,19 +37,10 @@ enum {
 void StartUp()
 {
     ResetGameGlobals();
-    ReadAllTables();
     screenWidth = 1280;
     screenHeight = 720;
-    gravityStep = 0.5f;
-    zonePush = 6;
-    slotBarX = 20;
-    slotBarY = 694;
-    playerLevel = 1;
-    for (int row = 0; row < 4; row++) {
-        slotEntries[row][0][0].chosen = 1;
-        slotEntries[row][0][0].available = 1;
-    }
-    slotEntries[0][0][1].available = 1;
+    // Headless, the images load as -1; tables and constants are the game's.
+    LoadGameData();
     sceneNo = SCENE_PLAY;
     lives = 3;
 }

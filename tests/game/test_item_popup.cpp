@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <math.h>
 
+#include "game/asset_loading.h"
 #include "game/actor_pool.h"
 #include "game/effect_routines.h"
 #include "game/game_state.h"
@@ -19,18 +20,11 @@ protected:
     void SetUp() override
     {
         ResetPlayWorld();
-        slotBarX = 20;
-        slotBarY = 694;
         for (int r = 0; r < 5; r++)
             for (int level = 0; level < 8; level++)
                 slotEntries[r][0][level].cost = rowCosts[r];
-        // The flags of a new game: rows 0 to 3 chosen, row 0 levels 0 and 1
-        // and level 0 of rows 1 to 3 available.
-        for (int r = 0; r < 4; r++) {
-            slotEntries[r][0][0].chosen = 1;
-            slotEntries[r][0][0].available = 1;
-        }
-        slotEntries[0][0][1].available = 1;
+        // The flags of a new game, as the start-up loading sets them.
+        SetStartingSlotFlags();
         for (int r = 0; r < 3; r++)
             SetFrame(KIND_SYSTEM_EFFECT, 0, r, 48, 48);
         SetFrame(KIND_SYSTEM_EFFECT, 1, 0, 64, 32);

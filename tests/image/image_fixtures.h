@@ -27,6 +27,10 @@ const uint32_t PictureColours[16] = {
 // The 1-bit fixture holds index % 2 in these colours.
 const uint32_t TwoColours[2] = {0x00FF00, 0xC82860};
 
+// The 32-bit TGA, PNG and BGRA fixtures (tools/make_image_fixtures.py) add
+// this alpha to the picture.
+inline uint32_t PictureAlpha(int x, int y) { return (uint32_t)(255 - 30 * x - 7 * y); }
+
 // The directory of the fixtures, given to the test program as its argument.
 std::string FixturePath(const char* name);
 std::vector<uint8_t> ReadFixture(const char* name);
@@ -37,3 +41,7 @@ int DecodeBlock(const std::vector<uint8_t>& data, RasterImage* image, ImageDecod
 
 // The colour of pixel (x, y) as 0x00RRGGBB (GetRasterImagePixel), or -1.
 int64_t PixelColour(RasterImage* image, int x, int y);
+
+// Expects the picture's colours in every pixel: the bits of `mask` of each
+// channel, each within `tolerance` (lossy files).
+void ExpectPictureColours(RasterImage* image, uint32_t mask = 0xFFFFFF, int tolerance = 0);
