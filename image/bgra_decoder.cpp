@@ -25,21 +25,24 @@ int LoadBgraImage(StreamDescriptor* stream, RasterImage* image)
         return -1;
     uint32_t width = ReadLe32(header + 8), height = ReadLe32(header + 12);
     // Sides small enough for the 64-bit products below and a 32-bit pitch.
-    if (width > 0x7FFFFFFF / 8 || height > 0x7FFFFFFF)
+    // Rows of no pixels are only found in damaged files: refused, so that
+    // nobody walks millions of empty rows.
+    if (width > 0x7FFFFFFF / 8 || height > 0x7FFFFFFF || (width == 0 && height != 0))
         return -1;
     int64_t pixelBytes = (int64_t)width * height * 4;
     int64_t rowBytes = (int64_t)width * (code == Code8 ? 4 : 8);
     int64_t end = StreamEndPosition(stream);
-    if (end < 0 || !SizeFits(pixelBytes, MaxDecodedBytes) || !SizeFits(rowBytes * height, StreamBytesLeft(stream, end)))
+    if (end < 0 || !SizeFits(pixelBytes, MaxDecodedBytes) || rowBytes > MaxDecodedBytes ||
+        !SizeFits(rowBytes * height, StreamBytesLeft(stream, end)))
         return -1;
 
     uint8_t* pixels = (uint8_t*)AllocTracked(pixelBytes ? (size_t)pixelBytes : 1, "LoadBgraImage", __LINE__);
     if (!pixels)
         return -1;
-    bool ok;
+    bool ok = true;
     if (code == Code8) {
         ok = ReadStreamExact(stream, pixels, (size_t)pixelBytes);
-    } else {
+    } else if (height > 0) {
         uint8_t* row = (uint8_t*)AllocTracked(rowBytes ? (size_t)rowBytes : 1, "LoadBgraImage", __LINE__);
         ok = row != nullptr;
         for (uint32_t y = 0; ok && y < height; y++) {

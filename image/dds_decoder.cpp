@@ -119,7 +119,9 @@ int LoadDdsImage(StreamDescriptor* stream, RasterImage* image)
     }
 
     // Sides that a 32-bit pitch and the decompressed A8R8G8B8 form can hold.
-    if (width == 0 || height == 0 || !SizeFits((int64_t)width * height * 4, MaxDecodedBytes))
+    // Each side is checked first so that the product cannot overflow.
+    if (width == 0 || height == 0 || width > MaxDecodedBytes / 4 || height > MaxDecodedBytes / 4 ||
+        !SizeFits((int64_t)width * height * 4, MaxDecodedBytes))
         return -1;
     int mipCount = 0;
     if ((flags & DDSD_MIPMAPCOUNT) && (caps & DDSCAPS_MIPMAP) && (caps & DDSCAPS_COMPLEX)) {
