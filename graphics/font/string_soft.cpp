@@ -9,12 +9,9 @@
 #include "graphics/graph_handles.h"
 #include "graphics/soft_screen.h"
 #include "image/mem_image.h"
+#include "softrender/mem_blit.h"
 
 namespace {
-
-// Stand-in for the software blitter's BlitMemImage until it is in the tree:
-// the work image is not blended onto the target.
-int BlitMemImagePending(MEMIMG*, const MEMIMG*, int, int, int, const MEMIMG*) { return -1; }
 
 // The value of a glyph pixel (x, y) of its cell.
 int CellValue(const FontRecord* font, int cx, int cy, int x, int y)
@@ -200,7 +197,7 @@ int DrawStringByFontSoft(int x, int y, const char* text, uint32_t color, uint32_
         SetDrawBrightPacked(0xFFFFFF);
         const GraphRecord* blend = Draw.blendGraph != -1 ? GetGraphRecord(Draw.blendGraph) : nullptr;
         const MEMIMG* blendImage = blend && blend->image ? &blend->image->memImage : nullptr;
-        BlitMemImagePending(SoftDrawTarget, work, x, y, 1, blendImage);
+        BlitMemImage(SoftDrawTarget, work, x, y, 1, blendImage);
     }
     PutDrawArea(keptArea);
     SetDrawBrightPacked(keptBright);
