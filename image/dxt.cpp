@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include "image/pixel_access.h"
 #include "runtime/memory.h"
 
@@ -119,15 +121,20 @@ int DecompressDxtRasterImage(RasterImage* image)
         return -1;
 
     int pitch = image->width * 4;
-    int blocksX = image->width / 4, blocksY = image->height / 4;
+    // Files store whole blocks: a side that is no multiple of 4 ends in a
+    // block whose outer pixels are dropped.
+    int blocksX = (image->width + 3) / 4, blocksY = (image->height + 3) / 4;
     const uint8_t* block = (const uint8_t*)image->pixels;
     int step = BlockBytes(compression);
     for (int by = 0; by < blocksY; by++) {
+        int rows = std::min(4, image->height - by * 4);
         for (int bx = 0; bx < blocksX; bx++, block += step) {
             uint32_t pixels[16];
             DecodeBlock(block, compression, pixels);
-            for (int y = 0; y < 4; y++)
-                memcpy(out + (ptrdiff_t)(by * 4 + y) * pitch + (ptrdiff_t)bx * 16, pixels + 4 * y, 16);
+            int columns = std::min(4, image->width - bx * 4);
+            for (int y = 0; y < rows; y++)
+                memcpy(out + (ptrdiff_t)(by * 4 + y) * pitch + (ptrdiff_t)bx * 16, pixels + 4 * y,
+                       (size_t)columns * 4);
         }
     }
 
@@ -144,8 +151,8 @@ int DecodeDxtPixel(const RasterImage* image, int x, int y, uint32_t* argb)
     uint32_t compression = image->format.compression;
     if (compression < COLOR_COMPRESSION_DXT1 || compression > COLOR_COMPRESSION_DXT5 || !image->pixels)
         return -1;
-    int blocksX = image->width / 4, blocksY = image->height / 4;
-    if (x < 0 || y < 0 || x / 4 >= blocksX || y / 4 >= blocksY)
+    int blocksX = (image->width + 3) / 4;
+    if (x < 0 || y < 0 || x >= image->width || y >= image->height)
         return -1;
     const uint8_t* block = (const uint8_t*)image->pixels +
                            ((ptrdiff_t)(y / 4) * blocksX + x / 4) * BlockBytes(compression);

@@ -167,12 +167,24 @@ TEST(Dxt, PartialBlocksAndLayout)
     EXPECT_EQ(0, DecompressDxtRasterImage(&image));
     FreeRasterImage(&image);
 
-    // 6 x 6 holds one whole block; the rest of the output is cleared.
-    image = Compressed(6, 6, COLOR_COMPRESSION_DXT1, ColourBlock(0xFFFF, 0xFFFF, 0));
+    // 6 x 6 is stored as 2 x 2 blocks, as files store it: the blocks at the
+    // right and bottom edges are cut to the picture.
+    std::vector<uint8_t> four;
+    for (uint16_t c : {0xFFFF, 0xF800, 0x07E0, 0x001F}) {
+        std::vector<uint8_t> b = ColourBlock(c, c, 0);
+        four.insert(four.end(), b.begin(), b.end());
+    }
+    image = Compressed(6, 6, COLOR_COMPRESSION_DXT1, four);
+    uint32_t corner = 0;
+    ASSERT_EQ(0, DecodeDxtPixel(&image, 5, 5, &corner));
+    EXPECT_EQ(-1, DecodeDxtPixel(&image, 6, 0, &corner));
     ASSERT_EQ(0, DecompressDxtRasterImage(&image));
     EXPECT_EQ(0xFFFFFFFFu, At(image, 3, 3));
-    EXPECT_EQ(0u, At(image, 4, 0));
-    EXPECT_EQ(0u, At(image, 0, 5));
+    EXPECT_EQ(0xFFFF0000u, At(image, 4, 0));
+    EXPECT_EQ(0xFFFF0000u, At(image, 5, 3));
+    EXPECT_EQ(0xFF00FF00u, At(image, 0, 5));
+    EXPECT_EQ(0xFF0000FFu, At(image, 5, 5));
+    EXPECT_EQ(0xFF0000FFu, corner);
     FreeRasterImage(&image);
     EXPECT_EQ(before, GetAllocCount());
 }
