@@ -7,6 +7,7 @@
 #include "runtime/library.h"
 #include "runtime/system_state.h"
 #include "runtime/window_state.h"
+#include "tests/support/test_files.h"
 
 TEST(FramePacing, SleepsWhatRemainsOfSixteenMilliseconds)
 {
@@ -58,6 +59,9 @@ DWORD WINAPI CloseAfterFrames(void*)
 
 TEST(GameLoop, RunsFramesUntilTheWindowIsClosed)
 {
+    // The game starts in its data directory, as it is shipped.
+    ASSERT_GE(TestArgCount(), 2);
+    ASSERT_TRUE(SetCurrentDirectoryA(TestArg(1)));
     ASSERT_EQ(0, StartGame());
     EXPECT_EQ(1280, screenWidth);
     EXPECT_EQ(720, screenHeight);
