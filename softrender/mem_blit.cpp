@@ -39,23 +39,30 @@ bool Describe(const MEMIMG* image, BlitImageDesc* out)
 
 } // namespace
 
+bool DescribeBlitCall(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blendImage,
+                      BlitImageDesc* dst, BlitImageDesc* src, BlitImageDesc* blend, BlitDrawValues* draw)
+{
+    if (!Describe(destination, dst) || !Describe(source, src))
+        return false;
+    if (blendImage) {
+        if (!Describe(blendImage, blend))
+            return false;
+        // The blend image is read one byte a pixel whatever its format.
+        blend->bytesPerPixel = 1;
+    }
+    draw->mode = Draw.blendMode;
+    draw->param = Draw.blendParam;
+    draw->brightness = Draw.brightness;
+    draw->area = BlitRect{(int32_t)Draw.area.left, (int32_t)Draw.area.top, (int32_t)Draw.area.right,
+                          (int32_t)Draw.area.bottom};
+    return true;
+}
+
 void BlitMemImage(MEMIMG* destination, const MEMIMG* source, int x, int y, int transFlag,
                   const MEMIMG* blendImage)
 {
     BlitImageDesc dst, src, blend;
-    if (!Describe(destination, &dst) || !Describe(source, &src))
-        return;
-    const bool withBlend = blendImage != nullptr;
-    if (withBlend && !Describe(blendImage, &blend))
-        return;
-    // The blend image is read one byte a pixel whatever its format.
-    if (withBlend)
-        blend.bytesPerPixel = 1;
     BlitDrawValues draw;
-    draw.mode = Draw.blendMode;
-    draw.param = Draw.blendParam;
-    draw.brightness = Draw.brightness;
-    draw.area = BlitRect{(int32_t)Draw.area.left, (int32_t)Draw.area.top, (int32_t)Draw.area.right,
-                         (int32_t)Draw.area.bottom};
-    PlanAndRunBlit(&dst, &src, x, y, transFlag, withBlend ? &blend : nullptr, &draw);
+    if (DescribeBlitCall(destination, source, blendImage, &dst, &src, &blend, &draw))
+        PlanAndRunBlit(&dst, &src, x, y, transFlag, blendImage ? &blend : nullptr, &draw);
 }

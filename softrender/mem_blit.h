@@ -15,3 +15,8 @@ struct MEMIMG;
 // blend image smaller than the region read, an empty clip) draw nothing.
 void BlitMemImage(MEMIMG* destination, const MEMIMG* source, int x, int y, int transFlag,
                   const MEMIMG* blendImage);
+
+// The images and the draw state of a blit call as the platform-free blits
+// take them; false when an image has no body or format.
+bool DescribeBlitCall(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blendImage,
+                      BlitImageDesc* dst, BlitImageDesc* src, BlitImageDesc* blend, BlitDrawValues* draw);
