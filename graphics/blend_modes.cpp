@@ -596,7 +596,7 @@ void SetDrawBlendStates(const GraphFormatDesc* descriptor, IDirect3DBaseTexture9
                 }
             }
         }
-        int modulate = (flags & DRAW_FLAG_MODULATE) || DrawBrightness() != 0xFFFFFF;
+        int modulate = (flags & DRAW_FLAG_MODULATE) || DrawBrightness() != 0xFFFFFF || DrawKeepsModulating();
         int useAlpha = (flags & DRAW_FLAG_VERTEX_ALPHA) || mode != 0;
         if (modulate != c.modulate) {
             FlushVertexBuffer();

@@ -107,6 +107,11 @@ struct DrawDerivedValues {
     uint32_t vertexColor;         // ARGB of the 2D vertices
     float blendTexWidth, blendTexHeight;
     float blendTexInvWidth, blendTexInvHeight;
+    // 1: textured draws modulate by the vertex colour even at full
+    // brightness. Modulating by white changes no texel, so a caller that
+    // switches between white and other colours draw by draw (edged text)
+    // keeps one stage program and one batch.
+    int keepModulating;
 };
 
 extern DrawDerivedValues DrawDerived;

@@ -12,6 +12,7 @@
 
 inline int DrawBlendMode() { return Draw.blendMode; }
 inline unsigned int DrawBrightness() { return Draw.brightness; }
+inline int DrawKeepsModulating() { return DrawDerived.keepModulating; }
 inline int DrawFilterMode() { return Draw.filterMode; }
 inline int DrawMaxAnisotropy() { return Draw.maxAnisotropy; }
 inline int DrawCullMode() { return Draw.cullMode; }

@@ -190,6 +190,10 @@ int DrawStringByFontCore(int mode, int x, int y, int scaled, double xScale, doub
     bool textureDraw = mode == STRING_DRAW && f->textureCache;
     if (textureDraw)
         SetTransitionGraph(-1, 0, 0);
+    // Edge and body alternate their colours glyph by glyph.
+    const int keptModulating = DrawDerived.keepModulating;
+    if (textureDraw && (f->fontType & FONT_TYPE_EDGE))
+        DrawDerived.keepModulating = 1;
 
     for (int i = 0; i < count; i++) {
         const uint8_t* entry = entries + (size_t)i * FONT_ENTRY_BYTES;
@@ -225,6 +229,7 @@ int DrawStringByFontCore(int mode, int x, int y, int scaled, double xScale, doub
     if (textureDraw) {
         SetTransitionGraph(keptBlend, keptBorder, keptSize);
         SetDrawBrightPacked(keptBright);
+        DrawDerived.keepModulating = keptModulating;
     }
     if (entries != staticEntries)
         FreeTracked(entries);

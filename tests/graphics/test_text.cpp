@@ -391,6 +391,35 @@ TEST_F(TextDevice, VerticalTextIsTheHorizontalTextTurnedClockwiseInsideItsColumn
     EXPECT_LE(box.bottom, 100 + w);
 }
 
+TEST_F(TextDevice, EdgedTextShowsExactlyItsBodyAndEdgeColours)
+{
+    // Body and edge alternate glyph by glyph; a full-white body drawn
+    // through the modulating stages must still come out exactly white.
+    int f = Font(24, FONT_TYPE_EDGE);
+    const char* text = "HIHI";
+    const int w = GetStringWidthByHandle(text, -1, f, 0), h = GetFontRecord(f)->charHeight;
+    DrawStringWithHandle(100, 100, text, ColorFromRGB(255, 255, 255), f, ColorFromRGB(255, 0, 0), 0);
+    std::vector<unsigned int> px = ReadBack(100, 100, w, h);
+    int white = 0, red = 0, other = 0;
+    for (unsigned int p : px) {
+        p &= 0xFFFFFF;
+        white += p == 0xFFFFFF;
+        red += p == 0xFF0000;
+        other += p != 0xFFFFFF && p != 0xFF0000 && p != Background;
+    }
+    EXPECT_GT(white, 40);
+    EXPECT_GT(red, 40);
+    EXPECT_EQ(0, other);
+    // A plain draw afterwards is unmodulated again: white stays white.
+    int plain = Font(24, 0);
+    DrawStringWithHandle(100, 200, "I", ColorFromRGB(255, 255, 255), plain, 0, 0);
+    std::vector<unsigned int> after = ReadBack(100, 200, 24, 24);
+    int lit = 0;
+    for (unsigned int p : after)
+        lit += (p & 0xFFFFFF) == 0xFFFFFF;
+    EXPECT_GT(lit, 10);
+}
+
 TEST_F(TextDevice, BrightnessScalesTheColoursAndBlendModesApply)
 {
     int f = Font(32, 0);
