@@ -93,26 +93,50 @@ void StoreLayers(const CellTarget& target, const uint8_t* body, const uint8_t* e
     }
 }
 
-void UploadCell(const CellTarget& target, int width, int height)
+// The staging image keeps every cell, so the cells rendered in one call go up
+// together: the smallest rectangle holding them all is uploaded once. Each
+// upload waits for the device to take the texture, and a string of new
+// characters would otherwise wait once per glyph.
+struct PendingUpload {
+    bool any = false;
+    RECT area = {0, 0, 0, 0};
+};
+
+void AddToUpload(PendingUpload* pending, const RECT& r)
+{
+    if (!pending->any) {
+        pending->area = r;
+        pending->any = true;
+        return;
+    }
+    UnionRect(&pending->area, &pending->area, &r);
+}
+
+// The part of the cache that changed with a cell: the whole cell without
+// edge, else the glyph's area in both halves.
+void MarkCell(PendingUpload* pending, const CellTarget& target, int width, int height)
 {
     FontRecord* font = target.font;
     if (!font->textureCache || font->cacheGraph == -1)
         return;
     if (!(font->fontType & FONT_TYPE_EDGE)) {
-        RECT cell = {target.x, target.y, target.x + font->cellSize, target.y + font->cellSize};
-        ReloadGraphFromImagePart(nullptr, nullptr, nullptr, nullptr, 0, &font->staging, nullptr, &cell, target.x,
-                                 target.y, font->cacheGraph, 0);
+        AddToUpload(pending, RECT{target.x, target.y, target.x + font->cellSize, target.y + font->cellSize});
         return;
     }
     if (width <= 0 || height <= 0)
         return;
-    RECT body = {target.x, target.y, target.x + width, target.y + height};
-    ReloadGraphFromImagePart(nullptr, nullptr, nullptr, nullptr, 0, &font->staging, nullptr, &body, target.x,
-                             target.y, font->cacheGraph, 0);
+    AddToUpload(pending, RECT{target.x, target.y, target.x + width, target.y + height});
     const int ex = target.x + font->cacheWidth;
-    RECT edge = {ex, target.y, ex + width, target.y + height};
-    ReloadGraphFromImagePart(nullptr, nullptr, nullptr, nullptr, 0, &font->staging, nullptr, &edge, ex, target.y,
-                             font->cacheGraph, 0);
+    AddToUpload(pending, RECT{ex, target.y, ex + width, target.y + height});
+}
+
+void Upload(FontRecord* font, const PendingUpload& pending)
+{
+    if (!pending.any || !font->textureCache || font->cacheGraph == -1)
+        return;
+    RECT area = pending.area;
+    ReloadGraphFromImagePart(nullptr, nullptr, nullptr, nullptr, 0, &font->staging, nullptr, &area, area.left,
+                             area.top, font->cacheGraph, 0);
 }
 
 bool IsSpaceCode(int code)
@@ -141,6 +165,7 @@ GlyphSlot* RasterizeGlyphToCache(int handle, int count, const uint8_t* entries)
     const int room = font->cellSize - 2 * e > 0 ? font->cellSize - 2 * e : 0;
 
     GlyphSlot* slot = nullptr;
+    PendingUpload pending;
     for (int n = 0; n < count; n++) {
         const uint8_t* entry = entries + (size_t)n * FONT_ENTRY_BYTES;
         const int code = FontEntryCode(entry);
@@ -214,7 +239,7 @@ GlyphSlot* RasterizeGlyphToCache(int handle, int count, const uint8_t* entries)
         slot->advance = (int16_t)metrics.gmCellIncX;
         if (layers)
             FreeTracked(layers);
-        UploadCell(target, width + 2 * e, height + 2 * e);
+        MarkCell(&pending, target, width + 2 * e, height + 2 * e);
 
         slot->advance = (int16_t)(slot->advance + 2 * e);
         slot->width = (uint16_t)(width + 2 * e);
@@ -227,6 +252,7 @@ GlyphSlot* RasterizeGlyphToCache(int handle, int count, const uint8_t* entries)
         font->ringPosition = font->ringPosition + 1 >= font->capacity ? 0 : font->ringPosition + 1;
     }
 
+    Upload(font, pending);
     SelectObject(dc, old);
     DeleteDC(dc);
     return slot;
