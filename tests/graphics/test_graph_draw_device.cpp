@@ -13,6 +13,7 @@
 
 #include "graphics/device.h"
 #include "tests/graphics/library_start.h"
+#include "tests/graphics/screen_readback.h"
 #include "graphics/device_reset.h"
 #include "graphics/draw_calls.h"
 #include "graphics/draw_state.h"
@@ -94,17 +95,6 @@ std::vector<uint8_t> PatternBmp()
     return f;
 }
 
-unsigned int Channel(uint32_t v, uint32_t mask)
-{
-    if (!mask)
-        return 0;
-    int shift = 0;
-    while (!((mask >> shift) & 1))
-        shift++;
-    uint32_t max = mask >> shift;
-    return (((v & mask) >> shift) * 255 + max / 2) / max;
-}
-
 class GraphDrawDevice : public testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -143,26 +133,7 @@ protected:
     }
 
     // The back buffer's pixels of a rectangle as 0x00RRGGBB, row by row.
-    std::vector<unsigned int> Read(int x, int y, int w, int h)
-    {
-        std::vector<unsigned int> out;
-        RECT r = {x, y, x + w, y + h};
-        RasterImage image = {};
-        if (LockScreenImage(&r, &image) != 0) {
-            ADD_FAILURE() << "the back buffer could not be locked";
-            return out;
-        }
-        for (int j = 0; j < h; j++)
-            for (int i = 0; i < w; i++) {
-                const BYTE* p = (const BYTE*)image.pixels + (ptrdiff_t)j * image.pitch + i * image.format.bytesPerPixel;
-                uint32_t v = 0;
-                memcpy(&v, p, image.format.bytesPerPixel);
-                out.push_back(Channel(v, image.format.redMask) << 16 | Channel(v, image.format.greenMask) << 8 |
-                              Channel(v, image.format.blueMask));
-            }
-        UnlockScreenImage();
-        return out;
-    }
+    std::vector<unsigned int> Read(int x, int y, int w, int h) { return ReadScreenRgb(x, y, w, h); }
     unsigned int Pixel(int x, int y) { return Read(x, y, 1, 1).at(0); }
 
     // Expects the pattern (picture pixel (px(i), py(j)) at screen (x + i,

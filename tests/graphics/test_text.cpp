@@ -25,6 +25,7 @@
 #include "runtime/memory.h"
 #include "runtime/screen_print.h"
 #include "tests/graphics/library_start.h"
+#include "tests/graphics/screen_readback.h"
 #include "tests/support/test_support.h"
 
 // Every string handed to the drawing entry, as a seam for the formatted calls.
@@ -189,38 +190,7 @@ TEST(GlyphCells, VerticalGlyphsTurnClockwiseAndStayInsideTheClip)
 
 const unsigned int Background = 0x204060;
 
-unsigned int Channel(uint32_t v, uint32_t mask)
-{
-    if (!mask)
-        return 0;
-    int shift = 0;
-    while (!((mask >> shift) & 1))
-        shift++;
-    uint32_t max = mask >> shift;
-    return (((v & mask) >> shift) * 255 + max / 2) / max;
-}
-
-// The back buffer of a rectangle as 0x00RRGGBB, row by row.
-std::vector<unsigned int> ReadBack(int x, int y, int w, int h)
-{
-    std::vector<unsigned int> out;
-    RECT r = {x, y, x + w, y + h};
-    RasterImage image = {};
-    if (LockScreenImage(&r, &image) != 0) {
-        ADD_FAILURE() << "the back buffer could not be locked";
-        return out;
-    }
-    for (int j = 0; j < h; j++)
-        for (int i = 0; i < w; i++) {
-            const BYTE* p = (const BYTE*)image.pixels + (ptrdiff_t)j * image.pitch + i * image.format.bytesPerPixel;
-            uint32_t v = 0;
-            memcpy(&v, p, image.format.bytesPerPixel);
-            out.push_back(Channel(v, image.format.redMask) << 16 | Channel(v, image.format.greenMask) << 8 |
-                          Channel(v, image.format.blueMask));
-        }
-    UnlockScreenImage();
-    return out;
-}
+std::vector<unsigned int> ReadBack(int x, int y, int w, int h) { return ReadScreenRgb(x, y, w, h); }
 
 // The bounding box of the pixels that differ from the background within
 // (0, 0, w, h); empty when none does.

@@ -11,6 +11,7 @@
 #include "graphics/device.h"
 #include "graphics/draw_state.h"
 #include "graphics/font/font_handles.h"
+#include "tests/graphics/font/gdi_glyph.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graph_loading.h"
 #include "runtime/library.h"
@@ -78,37 +79,6 @@ struct GraphTexels {
     }
 };
 
-struct GdiGlyph {
-    GLYPHMETRICS metrics = {};
-    int pitch = 0;
-    std::vector<uint8_t> bits;
-
-    int Level(int x, int y, bool grey) const
-    {
-        if (x < 0 || y < 0 || x >= (int)metrics.gmBlackBoxX || y >= (int)metrics.gmBlackBoxY || bits.empty())
-            return 0;
-        const uint8_t* row = &bits[(size_t)y * pitch];
-        return grey ? row[x] : (row[x >> 3] >> (7 - (x & 7))) & 1;
-    }
-};
-
-GdiGlyph FetchGdiGlyph(HFONT font, UINT code, bool grey)
-{
-    GdiGlyph glyph;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, font);
-    const MAT2 identity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
-    const UINT format = grey ? GGO_GRAY4_BITMAP : GGO_BITMAP;
-    DWORD size = GetGlyphOutlineA(dc, code, format, &glyph.metrics, 0, nullptr, &identity);
-    if (size != GDI_ERROR && size > 0) {
-        glyph.bits.resize(size);
-        GetGlyphOutlineA(dc, code, format, &glyph.metrics, size, glyph.bits.data(), &identity);
-        glyph.pitch = (int)(size / glyph.metrics.gmBlackBoxY);
-    }
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    return glyph;
-}
 
 class FontDevice : public ::testing::Test {
 protected:
