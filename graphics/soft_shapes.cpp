@@ -1,7 +1,67 @@
+// The software bridges of boxes, triangles and quads: each turns its corners
+// into the rasteriser's records and draws on the current software target.
 #include "graphics/soft_shapes.h"
 
-// Stand-ins until the software renderer draws shapes.
-int SoftFillBox(int, int, int, int, unsigned int) { return 0; }
-int SoftFrameBox(int, int, int, int, unsigned int) { return 0; }
-int SoftTriangle(int, int, int, int, int, int, unsigned int, int) { return 0; }
-int SoftQuad(int, int, int, int, int, int, int, int, unsigned int, int) { return 0; }
+#include "graphics/draw_state.h"
+#include "graphics/soft_screen.h"
+#include "softrender/shape_raster.h"
+
+namespace {
+
+SoftLineRecord Segment(int x1, int y1, int x2, int y2, unsigned int colour)
+{
+    return {x1, y1, x2, y2, (int32_t)colour, Draw.blendParam};
+}
+
+} // namespace
+
+int SoftFillBox(int x1, int y1, int x2, int y2, unsigned int colour)
+{
+    const RECT box = {x1, y1, x2, y2};
+    PaintMemImageBox(SoftDrawTarget, &box, colour);
+    return 0;
+}
+
+// The outline runs through the last pixel inside the box; no segment draws
+// its end point, so each corner is drawn once.
+int SoftFrameBox(int x1, int y1, int x2, int y2, unsigned int colour)
+{
+    const SoftLineRecord lines[4] = {
+        Segment(x1, y1, x2 - 1, y1, colour),
+        Segment(x2 - 1, y1, x2 - 1, y2 - 1, colour),
+        Segment(x2 - 1, y2 - 1, x1, y2 - 1, colour),
+        Segment(x1, y2 - 1, x1, y1, colour),
+    };
+    PaintMemImageLines(SoftDrawTarget, lines, 4);
+    return 0;
+}
+
+// The filled branch (fill == 1) is the flat triangle rasteriser's.
+int SoftTriangle(int x1, int y1, int x2, int y2, int x3, int y3, unsigned int colour, int fill)
+{
+    if (fill == 1)
+        return 0;
+    const SoftLineRecord lines[3] = {
+        Segment(x1, y1, x2, y2, colour),
+        Segment(x2, y2, x3, y3, colour),
+        Segment(x3, y3, x1, y1, colour),
+    };
+    PaintMemImageLines(SoftDrawTarget, lines, 3);
+    return 0;
+}
+
+// Corners p1 + n, p2 + n, p1 - n, p2 - n: the outline goes round them in the
+// order 1, 2, 4, 3.
+int SoftQuad(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4, unsigned int colour, int fill)
+{
+    if (fill == 1)
+        return 0;
+    const SoftLineRecord lines[4] = {
+        Segment(x1, y1, x2, y2, colour),
+        Segment(x2, y2, x4, y4, colour),
+        Segment(x4, y4, x3, y3, colour),
+        Segment(x3, y3, x1, y1, colour),
+    };
+    PaintMemImageLines(SoftDrawTarget, lines, 4);
+    return 0;
+}

@@ -458,6 +458,11 @@ protected:
         savedDepth = Screen.depth;
         saved = Draw.create;
         savedArea = Draw.area;
+        savedMode = Draw.blendMode;
+        savedBrightness = Draw.brightness;
+        // The draw state as a started library has it: fills copy their colour.
+        Draw.blendMode = 0;
+        Draw.brightness = 0xFFFFFF;
         Screen.started = 1;
         Screen.hardware = 0;
         Screen.depth = 32;
@@ -471,9 +476,12 @@ protected:
         Screen.depth = savedDepth;
         Draw.create = saved;
         Draw.area = savedArea;
+        Draw.blendMode = savedMode;
+        Draw.brightness = savedBrightness;
         EXPECT_EQ(allocations, GetAllocCount());
     }
-    int savedStarted = 0, savedHardware = 0, savedDepth = 0, allocations = 0;
+    int savedStarted = 0, savedHardware = 0, savedDepth = 0, allocations = 0, savedMode = 0;
+    uint32_t savedBrightness = 0;
     GraphCreateSettings saved;
     RECT savedArea;
 };
