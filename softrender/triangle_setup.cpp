@@ -45,7 +45,11 @@ void SortIndices(const int32_t* key, int* order)
 // Gradient numerator (a 32-bit value) x 2^18 / det, truncated toward zero.
 int32_t Gradient(int32_t numerator, int32_t det)
 {
-    return DoubleToInt((double)numerator * 262144.0 / (double)det);
+    const double q = (double)numerator * 262144.0 / (double)det;
+    // Beyond the int range the conversion gives INT32_MIN; keep it defined.
+    if (!(q > -2147483649.0 && q < 2147483648.0))
+        return INT32_MIN;
+    return DoubleToInt(q);
 }
 
 // The segment from P to Q (Q on a later row).
@@ -259,6 +263,9 @@ int RasterizeMemImageTriangle(MEMIMG* destination, const MEMIMG* source, const S
     // destination there and drops it.
     BlitImageDesc dst, src, blend;
     BlitDrawValues draw;
+    // Nor is a blend image read on that path.
+    if (!source)
+        blendImage = nullptr;
     if (!DescribeBlitCall(destination, source ? source : destination, blendImage, &dst, &src, &blend, &draw))
         return -1;
     return PlanAndRunTriangle(&dst, source ? &src : nullptr, vertices, trans, blendImage ? &blend : nullptr, color,
