@@ -181,8 +181,10 @@ inline const uint8_t* BlendByteAt(const TriangleTexture& t, uint32_t u, uint32_t
 
 // Span loops. The set-up has made every refusal, clip and parameter gate;
 // each runs WalkTriangle with a loop specialised for the call's choices.
-// Flat colour (kind 0 or 1 destination; color already brightness-scaled).
-int RunFlatSpans(const TriangleWalk& walk, int32_t kind, int32_t mode, int32_t param, uint32_t color);
+// Flat colour (kind 0 or 1 destination): the colour value as the caller
+// gave it, scaled here by the draw brightness.
+int RunFlatSpans(const TriangleWalk& walk, int32_t kind, int32_t mode, int32_t param, uint32_t color,
+                 uint32_t brightness);
 // Textured onto 32-bit destinations (direct and palette sources).
 int RunTexturedSpans32(const TriangleWalk& walk, const TriangleTexture& tex);
 // Textured onto 16-bit destinations (direct and palette sources).
