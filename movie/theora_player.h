@@ -120,6 +120,10 @@ int GetTheoraCurrentFrame(TheoraDecoder* decoder);
 #ifdef _WIN32
 DWORD WINAPI TheoraDecodeThread(void* decoder);
 #endif
+// Copies a libtheora picture into a stock entry, top-down whatever the sign
+// of its strides, and marks the entry filled with the frame number; 0, or -1
+// for a picture that cannot be stored.
+int CopyTheoraPicture(TheoraStockEntry* entry, const yuv_buffer* picture, int frame);
 // Reads frames video packets: 1 when the last one is a key frame, 0 when
 // not, -1 at the end of the file.
 int DecodeTheoraFrames(TheoraDecoder* decoder, int frames);

@@ -411,6 +411,56 @@ TEST_F(TheoraTest, EachTargetIsWrittenOncePerFrame)
     EXPECT_EQ(0x5A, Pixel(f.d, 1, 1)[0]);
 }
 
+TEST_F(TheoraTest, PicturesAreCopiedTopDownWhateverTheirStrides)
+{
+    // A 6 x 4 picture with 3 x 2 chroma; each sample names its plane, row
+    // and column. Bottom-up buffers have negative strides and point at their
+    // top row, the last in memory.
+    const int w = 6, h = 4, cw = 3, ch = 2;
+    for (int pad : {0, 5}) {
+        for (int sign : {1, -1}) {
+            int ys = w + pad, cs = cw + pad;
+            std::vector<uint8_t> yb((size_t)ys * h), ub((size_t)cs * ch), vb((size_t)cs * ch);
+            auto rowAt = [sign](std::vector<uint8_t>& b, int stride, int rows, int r) {
+                return &b[(size_t)(sign > 0 ? r : rows - 1 - r) * stride];
+            };
+            for (int r = 0; r < h; r++)
+                for (int x = 0; x < w; x++)
+                    rowAt(yb, ys, h, r)[x] = (uint8_t)(16 * r + x);
+            for (int r = 0; r < ch; r++)
+                for (int x = 0; x < cw; x++) {
+                    rowAt(ub, cs, ch, r)[x] = (uint8_t)(100 + 16 * r + x);
+                    rowAt(vb, cs, ch, r)[x] = (uint8_t)(200 + 16 * r + x);
+                }
+            yuv_buffer yuv;
+            yuv.y_width = w;
+            yuv.y_height = h;
+            yuv.y_stride = sign * ys;
+            yuv.uv_width = cw;
+            yuv.uv_height = ch;
+            yuv.uv_stride = sign * cs;
+            yuv.y = rowAt(yb, ys, h, 0);
+            yuv.u = rowAt(ub, cs, ch, 0);
+            yuv.v = rowAt(vb, cs, ch, 0);
+            TheoraStockEntry e{};
+            ASSERT_EQ(0, CopyTheoraPicture(&e, &yuv, 7));
+            EXPECT_EQ(7, e.frame.load());
+            EXPECT_EQ(1, e.filled.load());
+            for (int r = 0; r < h; r++)
+                for (int x = 0; x < w; x++)
+                    EXPECT_EQ(16 * r + x, e.y[(size_t)r * e.yStride + x]) << pad << sign;
+            for (int r = 0; r < ch; r++)
+                for (int x = 0; x < cw; x++) {
+                    EXPECT_EQ(100 + 16 * r + x, e.u[(size_t)r * e.uvStride + x]) << pad << sign;
+                    EXPECT_EQ(200 + 16 * r + x, e.v[(size_t)r * e.uvStride + x]) << pad << sign;
+                }
+            FreeTracked(e.y);
+            FreeTracked(e.u);
+            FreeTracked(e.v);
+        }
+    }
+}
+
 // --- Files that must be refused ---
 
 uint32_t OggCrc(const uint8_t* data, size_t size)
