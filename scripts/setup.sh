@@ -196,19 +196,22 @@ build_native_deps() {
   local prefix=$build/deps/native
   local work=$build/deps/work-native
   mkdir -p "$prefix" "$work"
-  local name pkg pat extra
+  local name pkg pat extra sub
   for name in ogg vorbis theora; do
     [ -f "$prefix/.built-$name" ] && continue
     say "building $name natively for the sanitizer tree"
     pkg=lib$name pat=lib$name-
     local dir; dir=$(fetch "$pkg" "$pat")
-    extra=()
+    # As in the cross build, only Theora's library and headers are built.
+    extra=() sub=.
     [ $name = theora ] && extra=(--disable-examples --disable-encode --disable-spec --disable-oggtest
-                                 --disable-vorbistest --disable-sdltest)
+                                 --disable-vorbistest --disable-sdltest) sub=lib
     rm -rf "${work:?}/$name"; mkdir -p "$work/$name"
     if ! (cd "$work/$name" && CC=clang CFLAGS="-g -O1 -fno-omit-frame-pointer -fsanitize=address" \
             LDFLAGS="-fsanitize=address" "$dir/configure" --prefix="$prefix" --disable-shared \
-            --enable-static --with-ogg="$prefix" "${extra[@]}" && make -j"$jobs" && make install) >"$work/$name.log" 2>&1; then
+            --enable-static --with-ogg="$prefix" "${extra[@]}" && make -C $sub -j"$jobs" \
+            && make -C $sub install && { [ $name != theora ] || make -C include install; }) \
+            >"$work/$name.log" 2>&1; then
       tail -n 30 "$work/$name.log"; say "building $name natively failed (see $work/$name.log)"; exit 1
     fi
     touch "$prefix/.built-$name"
