@@ -12,7 +12,10 @@
 #include <string>
 #include <vector>
 
+#include <d3d9.h>
+
 #include "movie/theora_player.h"
+#include "tests/graphics/library_start.h"
 #include "runtime/file/stream.h"
 #include "runtime/memory.h"
 #include "tests/support/test_support.h"
@@ -459,6 +462,72 @@ TEST_F(TheoraTest, PicturesAreCopiedTopDownWhateverTheirStrides)
             FreeTracked(e.v);
         }
     }
+}
+
+// --- The YUV surface on a Direct3D device ---
+
+class TheoraSurface : public testing::Test {
+protected:
+    static void SetUpTestSuite() { started = StartLibraryOnDirect3D(640, 480); }
+    static void TearDownTestSuite() { EXPECT_EQ(0, EndLibraryLocked()); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(started);
+        allocations = GetAllocCount();
+    }
+    void TearDown() override { EXPECT_EQ(allocations, GetAllocCount()); }
+    static bool started;
+    int allocations = 0;
+};
+bool TheoraSurface::started = false;
+
+TEST_F(TheoraSurface, FrameIsWrittenInTheSurfacesLayout)
+{
+    Movie m(Fixture("halves.ogv"));
+    ASSERT_NE(nullptr, m.decoder);
+    IDirect3DSurface9* surface = GetTheoraYuvSurface(m.decoder);
+    if (!surface)
+        GTEST_SKIP() << "the device makes none of the YUV surfaces";
+    uint32_t fourcc = m.decoder->yuvFourcc;
+    EXPECT_TRUE(fourcc == MAKEFOURCC('Y', 'V', '1', '2') || fourcc == MAKEFOURCC('Y', 'U', 'Y', '2') ||
+                fourcc == MAKEFOURCC('U', 'Y', 'V', 'Y'));
+    // The open wrote frame 0 to both targets: nothing more to do for it.
+    EXPECT_EQ(1, m.decoder->surfaceDone);
+    EXPECT_EQ(0, FetchTheoraFrame(m.decoder, 0, 1));
+
+    const TheoraStockEntry* e = nullptr;
+    for (int i = 0; i < m.decoder->stockSize; i++)
+        if (m.decoder->stock[i].filled && m.decoder->stock[i].frame == 0)
+            e = &m.decoder->stock[i];
+    ASSERT_NE(nullptr, e);
+    auto Y = [e](int x, int y) { return e->y[(size_t)y * e->yStride + x]; };
+    auto U = [e](int x, int y) { return e->u[(size_t)(y / 2) * e->uvStride + x / 2]; };
+    auto V = [e](int x, int y) { return e->v[(size_t)(y / 2) * e->uvStride + x / 2]; };
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(D3D_OK, surface->LockRect(&locked, nullptr, D3DLOCK_READONLY));
+    const uint8_t* bits = (const uint8_t*)locked.pBits;
+    int wrong = 0;
+    for (int y = 0; y < 48; y++)
+        for (int x = 0; x < 64; x++) {
+            if (fourcc == MAKEFOURCC('Y', 'V', '1', '2')) {
+                const uint8_t* vPlane = bits + 48 * locked.Pitch;
+                const uint8_t* uPlane = vPlane + 24 * (locked.Pitch / 2);
+                wrong += bits[y * locked.Pitch + x] != Y(x, y);
+                wrong += vPlane[(y / 2) * (locked.Pitch / 2) + x / 2] != V(x, y);
+                wrong += uPlane[(y / 2) * (locked.Pitch / 2) + x / 2] != U(x, y);
+            } else {
+                const uint8_t* pair = bits + y * locked.Pitch + (x / 2) * 4;
+                bool yuy2 = fourcc == MAKEFOURCC('Y', 'U', 'Y', '2');
+                wrong += pair[yuy2 ? (x & 1) * 2 : 1 + (x & 1) * 2] != Y(x, y);
+                wrong += pair[yuy2 ? 1 : 0] != U(x, y);
+                wrong += pair[yuy2 ? 3 : 2] != V(x, y);
+            }
+        }
+    surface->UnlockRect();
+    EXPECT_EQ(0, wrong);
+    // The picture's top is dark and its bottom bright in the surface too.
+    EXPECT_LT(Y(10, 2), 60);
+    EXPECT_GT(Y(10, 45), 180);
 }
 
 // --- Files that must be refused ---
