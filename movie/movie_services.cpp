@@ -1,7 +1,6 @@
 #include "movie/movie_services.h"
 
 // Stand-ins until movies play: no file opens as a movie.
-int InitYuvTables() { return 0; }
 int PauseAllMovies() { return 0; }
 int ResumeAllMovies() { return 0; }
 int DrawAllMovieOverlays() { return 0; }
@@ -10,5 +9,3 @@ int CloseMovie(int) { return -1; }
 MovieData* GetMovieRecord(int) { return nullptr; }
 int SetMovieFrameCallback(int, MovieFrameCallback, int) { return -1; }
 int UpdateMovieFrame(int, int) { return -1; }
-int FetchTheoraFrame(TheoraDecoder*, int, int) { return 0; }
-IDirect3DSurface9* GetTheoraYuvSurface(TheoraDecoder*) { return nullptr; }

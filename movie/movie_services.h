@@ -1,6 +1,8 @@
 // Movie calls made by the runtime core and the graph layer.
 #pragma once
 
+#include "movie/theora_player.h"
+
 struct RasterImage;
 struct IDirect3DSurface9;
 struct TheoraDecoder;
@@ -18,7 +20,6 @@ struct MovieData {
 // Called when a new frame is ready; user is the value given with it.
 typedef void (*MovieFrameCallback)(MovieData* movie, int user);
 
-int InitYuvTables();
 int PauseAllMovies();
 int ResumeAllMovies();
 int DrawAllMovieOverlays();
@@ -30,7 +31,3 @@ int CloseMovie(int movie);
 MovieData* GetMovieRecord(int movie);
 int SetMovieFrameCallback(int movie, MovieFrameCallback callback, int user);
 int UpdateMovieFrame(int movie, int flag);
-// 0 when no frame is available.
-int FetchTheoraFrame(TheoraDecoder* decoder, int toImage, int toSurface);
-// The decoder's Direct3D YUV surface, or null.
-IDirect3DSurface9* GetTheoraYuvSurface(TheoraDecoder* decoder);
