@@ -32,55 +32,83 @@ Ctx MakeCtx(const TriangleTexture& t)
     return Ctx(&job);
 }
 
-// The texel bounds as inclusive 32-bit maxima, so the per-pixel test is two
-// 32-bit compares on every target. A side of 16384 texels or more admits
-// every coordinate.
-struct Bounds {
-    uint32_t uMax, vMax;
-};
-
-inline Bounds MakeBounds(const TriangleTexture& t)
+// The pixels of a span, [*lo, *hi), whose coordinate (first + i * step,
+// taken modulo 2^32) lies below limit. False when the coordinate wraps within
+// the span: the pixels inside need not be one run then.
+inline bool InsideRun(uint32_t first, int32_t step, int32_t n, uint64_t limit, int32_t* lo, int32_t* hi)
 {
-    Bounds b;
-    b.uMax = t.uLimit > 0xFFFFFFFFull ? 0xFFFFFFFFu : (uint32_t)(t.uLimit - 1);
-    b.vMax = t.vLimit > 0xFFFFFFFFull ? 0xFFFFFFFFu : (uint32_t)(t.vLimit - 1);
-    return b;
+    const int64_t last = (int64_t)first + (int64_t)step * (n - 1);
+    if (last < 0 || last > (int64_t)0xFFFFFFFF)
+        return false;
+    const int64_t lim = (int64_t)limit;
+    *lo = 0;
+    *hi = n;
+    if (step >= 0) {
+        if ((int64_t)first >= lim)
+            *hi = 0;
+        else if (last >= lim) // first + i * step < lim for i < ceil((lim - first) / step)
+            *hi = (int32_t)((lim - (int64_t)first + step - 1) / step);
+    } else if ((int64_t)first >= lim) {
+        if (last >= lim)
+            *hi = 0;
+        else // first - i * |step| < lim for i > (first - lim) / |step|
+            *lo = (int32_t)(((int64_t)first - lim) / -(int64_t)step + 1);
+    }
+    return true;
+}
+
+// Calls pixel(d, u, v) for every pixel of the span whose texel passes the
+// bounds test, in order. Where both coordinates move without wrapping, the
+// pixels inside form one run found up front and the loop tests nothing.
+template <class Pixel>
+inline void VisitSpan(const TriangleTexture& t, const TriangleWalk& w, const TriangleSpan& s, Pixel&& pixel)
+{
+    const uint32_t ux = (uint32_t)w.ux, vx = (uint32_t)w.vx;
+    int32_t uLo, uHi, vLo, vHi;
+    if (InsideRun(s.u, w.ux, s.count, t.uLimit, &uLo, &uHi) && InsideRun(s.v, w.vx, s.count, t.vLimit, &vLo, &vHi)) {
+        const int32_t lo = uLo > vLo ? uLo : vLo, hi = uHi < vHi ? uHi : vHi;
+        if (lo >= hi)
+            return;
+        uint8_t* d = s.dst + (ptrdiff_t)lo * 4;
+        uint32_t u = s.u + (uint32_t)lo * ux, v = s.v + (uint32_t)lo * vx;
+        for (int32_t n = hi - lo; n > 0; n--, d += 4, u += ux, v += vx)
+            pixel(d, u, v);
+        return;
+    }
+    uint8_t* d = s.dst;
+    uint32_t u = s.u, v = s.v;
+    for (int32_t n = s.count; n > 0; n--, d += 4, u += ux, v += vx)
+        if (TexelInside(t, u, v))
+            pixel(d, u, v);
 }
 
 template <int Mode, bool Blend, bool Bright, bool Alpha, bool Trans>
 void DirectSpans(const TriangleWalk& w, const TriangleTexture& t)
 {
     const Ctx c = MakeCtx(t);
-    const Bounds b = MakeBounds(t);
-    const uint32_t ux = (uint32_t)w.ux, vx = (uint32_t)w.vx;
-    WalkTriangle(w, [&](const TriangleSpan& s) {
-        uint8_t* d = s.dst;
-        uint32_t u = s.u, v = s.v;
-        for (int32_t n = s.count; n > 0; n--, d += 4, u += ux, v += vx) {
-            if (u > b.uMax || v > b.vMax)
-                continue;
-            const uint32_t S = Load(TexelAt(t, u, v));
-            if (!Alpha) {
-                // The key is the texel as stored, all four bytes.
-                if (Trans && S == c.transColor)
-                    continue;
-                const uint32_t f = Blend ? c.ramp[*BlendByteAt(t, u, v)] : 0;
+    auto pixel = [&](uint8_t* d, uint32_t u, uint32_t v) {
+        const uint32_t S = Load(TexelAt(t, u, v));
+        if (!Alpha) {
+            // The key is the texel as stored, all four bytes.
+            if (Trans && S == c.transColor)
+                return;
+            const uint32_t f = Blend ? c.ramp[*BlendByteAt(t, u, v)] : 0;
+            Store(d, Rule<Mode, Bright, false, Blend>(c, Load(d), S, f));
+        } else if (Trans) {
+            const uint32_t a = S >> 24;
+            if (a == 0)
+                return;
+            const uint32_t f = Blend ? c.ramp[*BlendByteAt(t, u, v)] : 0;
+            if (a == 255)
                 Store(d, Rule<Mode, Bright, false, Blend>(c, Load(d), S, f));
-            } else if (Trans) {
-                const uint32_t a = S >> 24;
-                if (a == 0)
-                    continue;
-                const uint32_t f = Blend ? c.ramp[*BlendByteAt(t, u, v)] : 0;
-                if (a == 255)
-                    Store(d, Rule<Mode, Bright, false, Blend>(c, Load(d), S, f));
-                else
-                    Store(d, Rule<Mode, Bright, true, Blend>(c, Load(d), S, f));
-            } else {
-                const uint32_t f = Blend ? c.ramp[*BlendByteAt(t, u, v)] : 0;
+            else
                 Store(d, Rule<Mode, Bright, true, Blend>(c, Load(d), S, f));
-            }
+        } else {
+            const uint32_t f = Blend ? c.ramp[*BlendByteAt(t, u, v)] : 0;
+            Store(d, Rule<Mode, Bright, true, Blend>(c, Load(d), S, f));
         }
-    });
+    };
+    WalkTriangle(w, [&](const TriangleSpan& s) { VisitSpan(t, w, s, pixel); });
 }
 
 // Palette entries are opaque colours: the rule of an opaque direct texel,
@@ -89,22 +117,15 @@ template <int Mode, bool Blend, bool Bright, bool Trans>
 void PaletteSpans(const TriangleWalk& w, const TriangleTexture& t)
 {
     const Ctx c = MakeCtx(t);
-    const Bounds b = MakeBounds(t);
     const uint8_t* palette = (const uint8_t*)t.palette;
-    const uint32_t ux = (uint32_t)w.ux, vx = (uint32_t)w.vx;
-    WalkTriangle(w, [&](const TriangleSpan& s) {
-        uint8_t* d = s.dst;
-        uint32_t u = s.u, v = s.v;
-        for (int32_t n = s.count; n > 0; n--, d += 4, u += ux, v += vx) {
-            if (u > b.uMax || v > b.vMax)
-                continue;
-            const uint32_t i = *TexelAt(t, u, v);
-            if (Trans && i == c.transColor)
-                continue;
-            const uint32_t f = Blend ? c.ramp[*BlendByteAt(t, u, v)] : 0;
-            Store(d, Rule<Mode, Bright, false, Blend>(c, Load(d), Load(palette + 4 * i), f));
-        }
-    });
+    auto pixel = [&](uint8_t* d, uint32_t u, uint32_t v) {
+        const uint32_t i = *TexelAt(t, u, v);
+        if (Trans && i == c.transColor)
+            return;
+        const uint32_t f = Blend ? c.ramp[*BlendByteAt(t, u, v)] : 0;
+        Store(d, Rule<Mode, Bright, false, Blend>(c, Load(d), Load(palette + 4 * i), f));
+    };
+    WalkTriangle(w, [&](const TriangleSpan& s) { VisitSpan(t, w, s, pixel); });
 }
 
 template <int Mode, bool Blend, bool Bright>
