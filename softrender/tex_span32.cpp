@@ -57,12 +57,16 @@ inline bool InsideRun(uint32_t first, int32_t step, int32_t n, uint64_t limit, i
     return true;
 }
 
-// Calls pixel(d, u, v) for every pixel of the span whose texel passes the
-// bounds test, in order. Where both coordinates move without wrapping, the
-// pixels inside form one run found up front and the loop tests nothing.
-template <class Pixel>
+// Calls pixel(d, texel, m) for every pixel of the span whose texel passes
+// the bounds test, in order, with the texel's address and its blend-image
+// byte's (null without a blend image); Bytes is the texel size. Where both
+// coordinates move without wrapping, the pixels inside form one run found up
+// front and the loop tests nothing; a run along one texel row (no V step)
+// addresses its row once.
+template <int Bytes, bool Blend, class Pixel>
 inline void VisitSpan(const TriangleTexture& t, const TriangleWalk& w, const TriangleSpan& s, Pixel&& pixel)
 {
+    const int Shift = TRIANGLE_FRACTION_BITS;
     const uint32_t ux = (uint32_t)w.ux, vx = (uint32_t)w.vx;
     int32_t uLo, uHi, vLo, vHi;
     if (InsideRun(s.u, w.ux, s.count, t.uLimit, &uLo, &uHi) && InsideRun(s.v, w.vx, s.count, t.vLimit, &vLo, &vHi)) {
@@ -71,44 +75,49 @@ inline void VisitSpan(const TriangleTexture& t, const TriangleWalk& w, const Tri
             return;
         uint8_t* d = s.dst + (ptrdiff_t)lo * 4;
         uint32_t u = s.u + (uint32_t)lo * ux, v = s.v + (uint32_t)lo * vx;
+        if (vx == 0) {
+            const uint8_t* row = t.src + (ptrdiff_t)(v >> Shift) * t.srcPitch;
+            const uint8_t* mrow = Blend ? t.blend + (ptrdiff_t)(v >> Shift) * t.blendPitch : nullptr;
+            for (int32_t n = hi - lo; n > 0; n--, d += 4, u += ux)
+                pixel(d, row + (ptrdiff_t)(u >> Shift) * Bytes, Blend ? mrow + (u >> Shift) : nullptr);
+            return;
+        }
         for (int32_t n = hi - lo; n > 0; n--, d += 4, u += ux, v += vx)
-            pixel(d, u, v);
+            pixel(d, TexelAt(t, u, v), Blend ? BlendByteAt(t, u, v) : nullptr);
         return;
     }
     uint8_t* d = s.dst;
     uint32_t u = s.u, v = s.v;
     for (int32_t n = s.count; n > 0; n--, d += 4, u += ux, v += vx)
         if (TexelInside(t, u, v))
-            pixel(d, u, v);
+            pixel(d, TexelAt(t, u, v), Blend ? BlendByteAt(t, u, v) : nullptr);
 }
 
 template <int Mode, bool Blend, bool Bright, bool Alpha, bool Trans>
 void DirectSpans(const TriangleWalk& w, const TriangleTexture& t)
 {
     const Ctx c = MakeCtx(t);
-    auto pixel = [&](uint8_t* d, uint32_t u, uint32_t v) {
-        const uint32_t S = Load(TexelAt(t, u, v));
+    auto pixel = [&](uint8_t* d, const uint8_t* texel, const uint8_t* m) {
+        const uint32_t S = Load(texel);
         if (!Alpha) {
             // The key is the texel as stored, all four bytes.
             if (Trans && S == c.transColor)
                 return;
-            const uint32_t f = Blend ? c.ramp[*BlendByteAt(t, u, v)] : 0;
-            Store(d, Rule<Mode, Bright, false, Blend>(c, Load(d), S, f));
+            Store(d, Rule<Mode, Bright, false, Blend>(c, Load(d), S, Blend ? c.ramp[*m] : 0));
         } else if (Trans) {
             const uint32_t a = S >> 24;
             if (a == 0)
                 return;
-            const uint32_t f = Blend ? c.ramp[*BlendByteAt(t, u, v)] : 0;
+            const uint32_t f = Blend ? c.ramp[*m] : 0;
             if (a == 255)
                 Store(d, Rule<Mode, Bright, false, Blend>(c, Load(d), S, f));
             else
                 Store(d, Rule<Mode, Bright, true, Blend>(c, Load(d), S, f));
         } else {
-            const uint32_t f = Blend ? c.ramp[*BlendByteAt(t, u, v)] : 0;
-            Store(d, Rule<Mode, Bright, true, Blend>(c, Load(d), S, f));
+            Store(d, Rule<Mode, Bright, true, Blend>(c, Load(d), S, Blend ? c.ramp[*m] : 0));
         }
     };
-    WalkTriangle(w, [&](const TriangleSpan& s) { VisitSpan(t, w, s, pixel); });
+    WalkTriangle(w, [&](const TriangleSpan& s) { VisitSpan<4, Blend>(t, w, s, pixel); });
 }
 
 // Palette entries are opaque colours: the rule of an opaque direct texel,
@@ -118,14 +127,13 @@ void PaletteSpans(const TriangleWalk& w, const TriangleTexture& t)
 {
     const Ctx c = MakeCtx(t);
     const uint8_t* palette = (const uint8_t*)t.palette;
-    auto pixel = [&](uint8_t* d, uint32_t u, uint32_t v) {
-        const uint32_t i = *TexelAt(t, u, v);
+    auto pixel = [&](uint8_t* d, const uint8_t* texel, const uint8_t* m) {
+        const uint32_t i = *texel;
         if (Trans && i == c.transColor)
             return;
-        const uint32_t f = Blend ? c.ramp[*BlendByteAt(t, u, v)] : 0;
-        Store(d, Rule<Mode, Bright, false, Blend>(c, Load(d), Load(palette + 4 * i), f));
+        Store(d, Rule<Mode, Bright, false, Blend>(c, Load(d), Load(palette + 4 * i), Blend ? c.ramp[*m] : 0));
     };
-    WalkTriangle(w, [&](const TriangleSpan& s) { VisitSpan(t, w, s, pixel); });
+    WalkTriangle(w, [&](const TriangleSpan& s) { VisitSpan<1, Blend>(t, w, s, pixel); });
 }
 
 template <int Mode, bool Blend, bool Bright>
@@ -152,7 +160,8 @@ void PickFlags(const TriangleWalk& w, const TriangleTexture& t)
 
 int RunTexturedSpans32(const TriangleWalk& walk, const TriangleTexture& tex)
 {
-    if (tex.uLimit == 0 || tex.vLimit == 0 || walk.dstBpp != 4 || (tex.paletteSource && !tex.palette))
+    if (tex.uLimit == 0 || tex.vLimit == 0 || walk.dstBpp != 4 || (tex.paletteSource && !tex.palette) ||
+        tex.texelBytes != (tex.paletteSource ? 1 : 4))
         return 0;
     // The set-up has applied the parameter gates already; kept here so that
     // no caller can reach a rule at a parameter it is not defined for.
