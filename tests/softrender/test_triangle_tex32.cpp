@@ -2,8 +2,9 @@
 // layer draws it (vertices 0, 1, 2, then 1, 2, 3) with one texel per pixel
 // makes every pixel's texel known, so each call is compared byte for byte
 // with a plain per-pixel model written from the rules below: no tables, no
-// packed words. Destinations carry guard pixels, sources and blend images
-// end where an inaccessible page starts.
+// packed words. Turned and stretched triangles take their visits from the
+// walk model of triangle_reference. Destinations carry guard pixels, sources
+// and blend images end where an inaccessible page starts.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -255,7 +256,6 @@ TEST_F(TriangleTex32Test, EveryVariantMatchesTheModel)
     static const int kParams[] = {0, 1, 128, 254, 255, -1};       // -1: a random one
     static const uint32_t kBright[] = {0xFFFFFF, 0x01FFFFFF, 0x808080, 0xFF80C0FF, 0};
     static const int kTrans[] = {0, 1, -3};
-    int draws = 0;
     for (int source = 0; source < 4; source++)
         for (int mode : kModes)
             for (int pIndex = 0; pIndex < 6; pIndex++)
@@ -328,7 +328,6 @@ TEST_F(TriangleTex32Test, EveryVariantMatchesTheModel)
                                         Put32(px, ModelPixel(m, Get32(px), S, index, key, f));
                                 }
                             DrawQuad(&dst, &src.desc, qx, qy, n, k, trans, m.blend ? &blend : nullptr, &draw);
-                            draws++;
                             if (canvas != expected) {
                                 size_t at = 0;
                                 while (canvas[at] == expected[at])
@@ -342,7 +341,6 @@ TEST_F(TriangleTex32Test, EveryVariantMatchesTheModel)
                                        << " source " << sw << "x" << sh;
                             }
                         }
-    EXPECT_GT(draws, 0);
 }
 
 // Turned, stretched, mirrored and sheared mappings, some with texture steps
