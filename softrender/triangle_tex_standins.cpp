@@ -6,8 +6,3 @@ int RunTexturedSpans32(const TriangleWalk&, const TriangleTexture&)
 {
     return 0;
 }
-
-int RunTexturedSpans16(const TriangleWalk&, const TriangleTexture&)
-{
-    return 0;
-}
