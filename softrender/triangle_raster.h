@@ -66,6 +66,11 @@ struct TriangleWalk {
     int32_t dstBpp;                      // 2 or 4
 };
 
+// Fills the edges, the start rows and the texture steps of walk (not its
+// area or destination): 0, or -1 when the vertices are collinear, coincide,
+// or do not fit the fixed-point range.
+int SetUpTriangleWalk(const SoftTriangleVertex* vertices, TriangleWalk* walk);
+
 // What the walk hands a span loop for each visited row.
 struct TriangleSpan {
     uint8_t* dst;     // the first pixel of the span

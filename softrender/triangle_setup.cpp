@@ -104,9 +104,12 @@ int32_t TexelBytes(const BlitImageDesc* src)
     return src->alphaFlag == 1 ? 4 : 2;
 }
 
-// Builds the walk; false when the vertices are collinear or coincide.
-bool SetUpWalk(const SoftTriangleVertex* vertex, TriangleWalk* w)
+} // namespace
+
+int SetUpTriangleWalk(const SoftTriangleVertex* vertex, TriangleWalk* w)
 {
+    if (!vertex || !w || !VerticesFit(vertex))
+        return -1;
     int32_t X[3], Y[3], U[3], V[3];
     for (int i = 0; i < 3; i++) {
         X[i] = Wrap((uint32_t)vertex[i].x * TRIANGLE_ONE + TRIANGLE_ONE / 2);
@@ -125,7 +128,7 @@ bool SetUpWalk(const SoftTriangleVertex* vertex, TriangleWalk* w)
     const int32_t av = TriangleDiv(Sub(V[a], V[r])), bv = TriangleDiv(Sub(V[b], V[r]));
     const int32_t det = MulSub(ay, bx, by, ax);
     if (det == 0)
-        return false;
+        return -1;
     w->ux = Gradient(MulSub(ay, bu, by, au), det);
     w->uy = Gradient(MulSub(au, bx, ax, bu), det);
     w->vx = Gradient(MulSub(ay, bv, by, av), det);
@@ -164,10 +167,8 @@ bool SetUpWalk(const SoftTriangleVertex* vertex, TriangleWalk* w)
             w->right[1] = Segment(X[m] + 1, Y[m], X[bt], Y[bt]);
         }
     }
-    return true;
+    return 0;
 }
-
-} // namespace
 
 int PlanAndRunTriangle(const BlitImageDesc* dst, const BlitImageDesc* src, const SoftTriangleVertex* vertices,
                        int32_t trans, const BlitImageDesc* blend, uint32_t color, const BlitDrawValues* draw)
@@ -182,8 +183,8 @@ int PlanAndRunTriangle(const BlitImageDesc* dst, const BlitImageDesc* src, const
         return -1;
 
     TriangleWalk walk;
-    if (!SetUpWalk(vertices, &walk))
-        return 0;
+    if (SetUpTriangleWalk(vertices, &walk) != 0)
+        return 0; // collinear or coincident vertices
 
     const int32_t kind = dst->pixelKind;
     if (kind != 0 && kind != 1)

@@ -1,7 +1,8 @@
 // Graph draws on the software renderer, end to end: a graph loaded from a
 // BMP file drawn one to one, with transparency, stretched and mirrored,
-// read back from the screen pixel by pixel; and the same scene drawn on
-// Direct3D, read back the same way.
+// into four corners, read back from the screen pixel by pixel; the same
+// scene drawn on Direct3D, read back the same way; and filled triangles and
+// thick lines on the software screen.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -17,6 +18,7 @@
 #include "graphics/draw_state.h"
 #include "graphics/draw_target.h"
 #include "graphics/graph_loading.h"
+#include "graphics/shape_calls.h"
 #include "image/raster_image.h"
 #include "runtime/library.h"
 #include "runtime/memory.h"
@@ -67,9 +69,26 @@ const int kTransX = 12, kTransY = 2;     // one to one, transparency on
 const int kBigX = 0, kBigY = 12;         // stretched to twice the size
 const int kMirX = 24, kMirY = 12;        // mirrored left to right, same size
 const int kClipX = 58, kClipY = 40;      // cut by the screen's right and bottom
+const int kQuadX = 24, kQuadY = 2;       // into four corners, one to one
+const int kQuad2X = 36, kQuad2Y = 12;    // into four corners at twice the size
 
-// Draws the scene on a renderer and returns the screen's pixels (0xRRGGBB).
-std::vector<uint32_t> DrawScene(int direct3d, const std::string& bmpPath)
+// The graph draws of the scene.
+void GraphScene(int graph)
+{
+    EXPECT_EQ(0, DrawGraphAt(kAtX, kAtY, graph, 0));
+    EXPECT_EQ(0, DrawGraphAt(kTransX, kTransY, graph, 1));
+    EXPECT_EQ(0, DrawGraphStretched(kBigX, kBigY, kBigX + 2 * kGraphW, kBigY + 2 * kGraphH, graph, 0));
+    EXPECT_EQ(0, DrawGraphStretched(kMirX + kGraphW, kMirY, kMirX, kMirY + kGraphH, graph, 0));
+    EXPECT_EQ(0, DrawGraphAt(kClipX, kClipY, graph, 0));
+    // Corners top-left, top-right, bottom-right, bottom-left.
+    EXPECT_EQ(0, DrawGraphQuad(kQuadX, kQuadY, kQuadX + kGraphW, kQuadY, kQuadX + kGraphW, kQuadY + kGraphH, kQuadX,
+                               kQuadY + kGraphH, graph, 0));
+    EXPECT_EQ(0, DrawGraphQuad(kQuad2X, kQuad2Y, kQuad2X + 2 * kGraphW, kQuad2Y, kQuad2X + 2 * kGraphW,
+                               kQuad2Y + 2 * kGraphH, kQuad2X, kQuad2Y + 2 * kGraphH, graph, 0));
+}
+
+// Draws a scene on a renderer and returns the screen's pixels (0xRRGGBB).
+std::vector<uint32_t> DrawScene(int direct3d, const std::string& bmpPath, void (*scene)(int graph) = GraphScene)
 {
     std::vector<uint32_t> pixels;
     Screen.width = Screen.height = Screen.depth = Screen.refresh = 0;
@@ -89,11 +108,7 @@ std::vector<uint32_t> DrawScene(int direct3d, const std::string& bmpPath)
     EXPECT_EQ(0, SelectBlendMode(0, 255));
     Screen.backColor = 0x000000;
     EXPECT_EQ(0, ClearDrawTarget(nullptr));
-    EXPECT_EQ(0, DrawGraphAt(kAtX, kAtY, graph, 0));
-    EXPECT_EQ(0, DrawGraphAt(kTransX, kTransY, graph, 1));
-    EXPECT_EQ(0, DrawGraphStretched(kBigX, kBigY, kBigX + 2 * kGraphW, kBigY + 2 * kGraphH, graph, 0));
-    EXPECT_EQ(0, DrawGraphStretched(kMirX + kGraphW, kMirY, kMirX, kMirY + kGraphH, graph, 0));
-    EXPECT_EQ(0, DrawGraphAt(kClipX, kClipY, graph, 0));
+    scene(graph);
     RECT all = {0, 0, kScreenW, kScreenH};
     RasterImage image;
     if (LockScreenImage(&all, &image) == 0 && image.pixels) {
@@ -132,6 +147,12 @@ uint32_t Expected(int x, int y, bool* scaled)
         v = Pattern(kGraphW - 1 - (x - kMirX), y - kMirY);
     if (inside(kClipX, kClipY, kGraphW, kGraphH, x, y))
         v = Pattern(x - kClipX, y - kClipY);
+    if (inside(kQuadX, kQuadY, kGraphW, kGraphH, x, y))
+        v = Pattern(x - kQuadX, y - kQuadY);
+    if (inside(kQuad2X, kQuad2Y, 2 * kGraphW, 2 * kGraphH, x, y)) {
+        v = Pattern((x - kQuad2X) / 2, (y - kQuad2Y) / 2);
+        *scaled = true;
+    }
     return v;
 }
 
@@ -180,7 +201,8 @@ TEST_F(SoftGraphDraw, SoftwareAndDirect3DDrawTheSameScene)
             // at most.
             EXPECT_EQ(want, s);
             bool neighbour = false;
-            const int gx = (x - kBigX) / 2, gy = (y - kBigY) / 2;
+            const bool big = x < kBigX + 2 * kGraphW && y < kBigY + 2 * kGraphH;
+            const int gx = (x - (big ? kBigX : kQuad2X)) / 2, gy = (y - (big ? kBigY : kQuad2Y)) / 2;
             for (int dy = -1; dy <= 1; dy++)
                 for (int dx = -1; dx <= 1; dx++) {
                     const int px = gx + dx, py = gy + dy;
@@ -189,6 +211,42 @@ TEST_F(SoftGraphDraw, SoftwareAndDirect3DDrawTheSameScene)
                 }
             EXPECT_TRUE(neighbour) << "at " << x << "," << y;
         }
+}
+
+// A filled triangle covers its rows from the top vertex's down to the one
+// above the bottom vertex, each from the left edge's pixel to the right
+// edge's; a thick slanted line is filled with no hole along its quad's
+// diagonal.
+void ShapeScene(int)
+{
+    EXPECT_EQ(0, DrawTriangleShape(4, 4, 8, 4, 4, 8, ColorFromRGB(255, 0, 0), 1));
+    EXPECT_EQ(0, DrawTriangleShape(20, 4, 24, 4, 20, 8, ColorFromRGB(0, 255, 0), 0));
+    EXPECT_EQ(0, DrawLineShape(10, 20, 50, 40, ColorFromRGB(0, 0, 255), 9));
+}
+
+TEST_F(SoftGraphDraw, SoftwareFilledTriangleAndThickLine)
+{
+    const std::vector<uint32_t> soft = DrawScene(0, bmpPath, ShapeScene);
+    ASSERT_EQ((size_t)kScreenW * kScreenH, soft.size());
+    int red = 0;
+    for (int y = 0; y < 12; y++)
+        for (int x = 0; x < 16; x++) {
+            const bool in = y >= 4 && y < 8 && x >= 4 && x - 4 + y - 4 <= 4;
+            EXPECT_EQ(in ? 0xFF0000u : 0u, soft[(size_t)y * kScreenW + x]) << "at " << x << "," << y;
+            red += soft[(size_t)y * kScreenW + x] == 0xFF0000u;
+        }
+    EXPECT_EQ(14, red);
+    // The outline is no filled triangle.
+    EXPECT_NE(0x00FF00u, soft[(size_t)5 * kScreenW + 21]);
+    // Along the line's axis, at least three pixels to either side.
+    for (int t = 1; t < 20; t++) {
+        const int x = 10 + 2 * t, y = 20 + t;
+        for (int d = -3; d <= 3; d++) {
+            // Across the line: direction (1, -2) / sqrt(5), about (0.45, -0.9).
+            const int px = x + (d * 45) / 100, py = y - (d * 90) / 100;
+            EXPECT_EQ(0x0000FFu, soft[(size_t)py * kScreenW + px]) << "hole at " << px << "," << py;
+        }
+    }
 }
 
 } // namespace
