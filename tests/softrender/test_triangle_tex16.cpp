@@ -19,6 +19,7 @@
 
 #include "image/soft_blend_tables.h"
 #include "softrender/triangle_raster.h"
+#include "tests/softrender/triangle_reference.h"
 
 namespace {
 
@@ -184,19 +185,21 @@ const uint8_t kGuardByte = 0xA5;
 struct FencedImage {
     uint8_t* base = nullptr;
     BlitImageDesc d{};
-    FencedImage(int w, int h, int bpp, int kind, int palette, int alpha)
+    FencedImage(int w, int h, int bpp, int kind, int palette, int alpha, int pitchExtra = 0)
     {
         SYSTEM_INFO info;
         GetSystemInfo(&info);
         const size_t page = info.dwPageSize;
-        const size_t bytes = (size_t)w * bpp * h;
+        // The last row ends at the fence, without its pitch padding.
+        const size_t pitch = (size_t)w * bpp + pitchExtra;
+        const size_t bytes = pitch * (h - 1) + (size_t)w * bpp;
         const size_t body = (bytes + page - 1) / page * page;
         base = (uint8_t*)VirtualAlloc(nullptr, body + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
         DWORD old;
         VirtualProtect(base + body, page, PAGE_NOACCESS, &old);
         d.width = w;
         d.height = h;
-        d.pitch = w * bpp;
+        d.pitch = (int32_t)pitch;
         d.pixels = base + body - bytes;
         d.bytesPerPixel = bpp;
         d.pixelKind = kind;
@@ -568,6 +571,65 @@ TEST_F(TriangleTex16Test, WorkedExamples)
                     EXPECT_EQ(0x9999u, got.At(x, y)) << Describe(c) << " at (" << x << ", " << y << ")";
                 }
         EXPECT_TRUE(got.GuardsIntact());
+    }
+}
+
+// Turned and stretched triangles over padded rows: each visit of the walk
+// model reads the texel and blend byte its U and V name, through the pitch.
+TEST_F(TriangleTex16Test, TurnedTrianglesReadTheTexelOfEachVisit)
+{
+    Rng r(7110);
+    for (int i = 0; i < 256; i++)
+        BlendGraphRamp[i] = (uint8_t)r.In(0, 255);
+    std::vector<uint16_t> palette(256);
+    for (auto& e : palette)
+        e = (uint16_t)r.In(0, 0xFFFF);
+    for (int iter = 0; iter < 300; iter++) {
+        const int src = r.In(PLAIN, PALETTE);
+        const int sw = r.In(1, 20), sh = r.In(1, 20);
+        FencedImage s(sw, sh, TexelBytes(src), 0, src == PALETTE, src == ALPHA, r.In(0, 6));
+        FencedImage b(sw + r.In(0, 3), sh, 1, 0, 0, 0, r.In(0, 5));
+        for (int y = 0; y < sh; y++) {
+            for (int x = 0; x < sw * TexelBytes(src); x++)
+                s.d.pixels[y * s.d.pitch + x] = (uint8_t)r.In(0, 255);
+            for (int x = 0; x < b.d.width; x++)
+                b.d.pixels[y * b.d.pitch + x] = (uint8_t)r.In(0, 255);
+        }
+        s.d.palette = palette.data();
+        s.d.paletteCount = 256;
+        s.d.transColor = src == PALETTE ? (uint32_t)s.d.pixels[0] : (uint32_t)(s.d.pixels[0] | s.d.pixels[1] << 8);
+        const Call c{src,
+                     r.Pick({0, 1, 2, 3, 4, 10, 11}),
+                     r.In(1, 255),
+                     r.Pick({0xFFFFFFu, 0x70A0E0u}),
+                     r.In(0, 1),
+                     r.In(0, 1) == 1,
+                     s.d.transColor};
+        SoftTriangleVertex v[3];
+        for (auto& e : v)
+            e = SoftTriangleVertex{r.In(-5, 35), r.In(-5, 30), r.In(-sw / 2, sw + sw / 2), r.In(-sh / 2, sh + sh / 2)};
+        const BlitRect area{r.In(0, 4), r.In(0, 4), r.In(20, 32), r.In(18, 26)};
+        Target got(32, 26);
+        for (int y = 0; y < 26; y++)
+            for (int x = 0; x < 32; x++)
+                got.Put(x, y, (uint32_t)r.In(0, 0xFFFF));
+        Target want = got;
+        want.d.pixels = want.mem.data() + kGuard;
+        for (const RefVisit& visit : RefTriangleVisits(v, area)) {
+            int col, row;
+            if (!RefTexel(visit, sw, sh, &col, &row))
+                continue;
+            int a;
+            const uint32_t texel = TexelOf(s.d, src, col, row, &a);
+            const int f = c.blend ? BlendGraphRamp[b.d.pixels[row * b.d.pitch + col]] : 0;
+            want.Put(visit.x, visit.y, ModelPixel(c, want.At(visit.x, visit.y), texel, a, f, palette.data()));
+        }
+        const BlitDrawValues draw{c.mode, c.p, c.bright, area};
+        ASSERT_EQ(0, PlanAndRunTriangle(&got.d, &s.d, v, c.trans, c.blend ? &b.d : nullptr, 0, &draw));
+        for (int y = 0; y < 26; y++)
+            for (int x = 0; x < 32; x++)
+                ASSERT_EQ(want.At(x, y), got.At(x, y)) << Describe(c) << " at (" << x << ", " << y << ")";
+        ASSERT_TRUE(got.GuardsIntact());
     }
 }
 
