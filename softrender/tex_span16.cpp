@@ -34,15 +34,21 @@ void Spans(const TriangleWalk& walk, const TriangleTexture& tex)
     const RuleContext c = MakeRuleContext(tex.param, tex.brightness);
     const uint8_t* palette = (const uint8_t*)tex.palette;
     const uint32_t key = tex.transColor;
-    const int32_t ux = walk.ux, vx = walk.vx;
+    // The bounds as inclusive 32-bit maxima: two plain compares a pixel on
+    // both architectures; a side of 16384 texels or more admits every value.
+    const uint32_t uMax = tex.uLimit > 0xFFFFFFFFull ? 0xFFFFFFFFu : (uint32_t)(tex.uLimit - 1);
+    const uint32_t vMax = tex.vLimit > 0xFFFFFFFFull ? 0xFFFFFFFFu : (uint32_t)(tex.vLimit - 1);
+    const uint32_t ux = (uint32_t)walk.ux, vx = (uint32_t)walk.vx;
+    const uint8_t* const src = tex.src;
+    const int32_t pitch = tex.srcPitch;
     WalkTriangle(walk, [&](const TriangleSpan& span) {
         uint8_t* d = span.dst;
         uint32_t u = span.u, v = span.v;
-        for (int32_t n = span.count; n > 0; n--, d += 2, u += (uint32_t)ux, v += (uint32_t)vx) {
-            if (!TexelInside(tex, u, v))
+        for (int32_t n = span.count; n > 0; n--, d += 2, u += ux, v += vx) {
+            if (u > uMax || v > vMax)
                 continue;
             constexpr int32_t bytes = Src == SRC_PALETTE ? 1 : (Src == SRC_ALPHA ? 4 : 2);
-            const uint8_t* texel = tex.src + (ptrdiff_t)(v >> TRIANGLE_FRACTION_BITS) * tex.srcPitch +
+            const uint8_t* texel = src + (ptrdiff_t)(v >> TRIANGLE_FRACTION_BITS) * pitch +
                                    (ptrdiff_t)(u >> TRIANGLE_FRACTION_BITS) * bytes;
             const uint32_t f = Blend ? tex.ramp[*BlendByteAt(tex, u, v)] : 0;
             uint32_t out;
@@ -101,6 +107,8 @@ void RunSource(const TriangleWalk& walk, const TriangleTexture& tex)
 
 int RunTexturedSpans16(const TriangleWalk& walk, const TriangleTexture& tex)
 {
+    if (!tex.src || tex.uLimit == 0 || tex.vLimit == 0)
+        return -1;
     if (tex.paletteSource) {
         if (!tex.palette)
             return -1;
