@@ -73,6 +73,8 @@ int PrepareFlatColor(FlatColor* fc, int kind, uint32_t color, uint32_t brightnes
     fc->c0 = ch[0];
     fc->c1 = ch[1];
     fc->c2 = ch[2];
+    fc->mixRB = (ch[2] << 16 | ch[0]) * (uint32_t)p;
+    fc->mixG = (ch[1] << 8) * (uint32_t)p;
     return mode;
 }
 

@@ -28,6 +28,7 @@ struct FlatColor {
     uint32_t c0, c1, c2;  // prepared channels: blue, green, red (16-bit: b, g, r fields);
                           // mode 10 holds them inverted
     int32_t p;            // blend parameter 0..255
+    uint32_t mixRB, mixG; // 32-bit modes 1, 10: the channels times p, red and blue packed
     const int32_t* sRow;  // SignedMulDiv255Table[p] + 256 (16-bit blends)
 };
 
@@ -107,10 +108,13 @@ inline uint32_t FlatRule32(uint32_t d, const FlatColor& fc)
         const int32_t cb = fc.c0, cg = fc.c1, cr = fc.c2;
         uint32_t b, g, r;
         if constexpr (Mode == 1 || Mode == 10) {
-            // Mode 10's channels were inverted by PrepareFlatColor.
-            b = Mix8(db, cb, fc.p);
-            g = Mix8(dg, cg, fc.p);
-            r = Mix8(dr, cr, fc.p);
+            // d x 256 + (c - d) x p = d x (256 - p) + c x p, which is never
+            // negative, so red and blue mix in one word (mode 10's channels
+            // were inverted by PrepareFlatColor).
+            const uint32_t q = 256 - fc.p;
+            const uint32_t rb = (((d & 0x00FF00FFu) * q + fc.mixRB) >> 8) & 0x00FF00FFu;
+            const uint32_t gg = (((d & 0x0000FF00u) * q + fc.mixG) >> 8) & 0x0000FF00u;
+            return (d & 0xFF000000u) | rb | gg;
         } else if constexpr (Mode == 4) {
             b = (uint32_t)(db * cb) >> 8;
             g = (uint32_t)(dg * cg) >> 8;
