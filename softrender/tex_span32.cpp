@@ -12,6 +12,7 @@
 // so a loop tests nothing per pixel but the texel bounds and its own texel
 // test.
 #include "softrender/blit32_rules.h"
+#include "softrender/tex_span_rules.h"
 #include "softrender/triangle_raster.h"
 
 using namespace blit32;
@@ -32,55 +33,31 @@ Ctx MakeCtx(const TriangleTexture& t)
     return Ctx(&job);
 }
 
-// The texel bounds as inclusive 32-bit maxima, so the per-pixel test is two
-// 32-bit compares on every target. A side of 16384 texels or more admits
-// every coordinate.
-struct Bounds {
-    uint32_t uMax, vMax;
-};
-
-inline Bounds MakeBounds(const TriangleTexture& t)
-{
-    Bounds b;
-    b.uMax = t.uLimit > 0xFFFFFFFFull ? 0xFFFFFFFFu : (uint32_t)(t.uLimit - 1);
-    b.vMax = t.vLimit > 0xFFFFFFFFull ? 0xFFFFFFFFu : (uint32_t)(t.vLimit - 1);
-    return b;
-}
-
 template <int Mode, bool Blend, bool Bright, bool Alpha, bool Trans>
 void DirectSpans(const TriangleWalk& w, const TriangleTexture& t)
 {
     const Ctx c = MakeCtx(t);
-    const Bounds b = MakeBounds(t);
-    const uint32_t ux = (uint32_t)w.ux, vx = (uint32_t)w.vx;
-    WalkTriangle(w, [&](const TriangleSpan& s) {
-        uint8_t* d = s.dst;
-        uint32_t u = s.u, v = s.v;
-        for (int32_t n = s.count; n > 0; n--, d += 4, u += ux, v += vx) {
-            if (u > b.uMax || v > b.vMax)
-                continue;
-            const uint32_t S = Load(TexelAt(t, u, v));
-            if (!Alpha) {
-                // The key is the texel as stored, all four bytes.
-                if (Trans && S == c.transColor)
-                    continue;
-                const uint32_t f = Blend ? c.ramp[*BlendByteAt(t, u, v)] : 0;
+    auto pixel = [&](uint8_t* d, const uint8_t* texel, const uint8_t* m) {
+        const uint32_t S = Load(texel);
+        if (!Alpha) {
+            // The key is the texel as stored, all four bytes.
+            if (Trans && S == c.transColor)
+                return;
+            Store(d, Rule<Mode, Bright, false, Blend>(c, Load(d), S, Blend ? c.ramp[*m] : 0));
+        } else if (Trans) {
+            const uint32_t a = S >> 24;
+            if (a == 0)
+                return;
+            const uint32_t f = Blend ? c.ramp[*m] : 0;
+            if (a == 255)
                 Store(d, Rule<Mode, Bright, false, Blend>(c, Load(d), S, f));
-            } else if (Trans) {
-                const uint32_t a = S >> 24;
-                if (a == 0)
-                    continue;
-                const uint32_t f = Blend ? c.ramp[*BlendByteAt(t, u, v)] : 0;
-                if (a == 255)
-                    Store(d, Rule<Mode, Bright, false, Blend>(c, Load(d), S, f));
-                else
-                    Store(d, Rule<Mode, Bright, true, Blend>(c, Load(d), S, f));
-            } else {
-                const uint32_t f = Blend ? c.ramp[*BlendByteAt(t, u, v)] : 0;
+            else
                 Store(d, Rule<Mode, Bright, true, Blend>(c, Load(d), S, f));
-            }
+        } else {
+            Store(d, Rule<Mode, Bright, true, Blend>(c, Load(d), S, Blend ? c.ramp[*m] : 0));
         }
-    });
+    };
+    WalkTriangle(w, [&](const TriangleSpan& s) { VisitTexelSpan<4, 4, Blend>(t, w, s, pixel); });
 }
 
 // Palette entries are opaque colours: the rule of an opaque direct texel,
@@ -89,22 +66,14 @@ template <int Mode, bool Blend, bool Bright, bool Trans>
 void PaletteSpans(const TriangleWalk& w, const TriangleTexture& t)
 {
     const Ctx c = MakeCtx(t);
-    const Bounds b = MakeBounds(t);
     const uint8_t* palette = (const uint8_t*)t.palette;
-    const uint32_t ux = (uint32_t)w.ux, vx = (uint32_t)w.vx;
-    WalkTriangle(w, [&](const TriangleSpan& s) {
-        uint8_t* d = s.dst;
-        uint32_t u = s.u, v = s.v;
-        for (int32_t n = s.count; n > 0; n--, d += 4, u += ux, v += vx) {
-            if (u > b.uMax || v > b.vMax)
-                continue;
-            const uint32_t i = *TexelAt(t, u, v);
-            if (Trans && i == c.transColor)
-                continue;
-            const uint32_t f = Blend ? c.ramp[*BlendByteAt(t, u, v)] : 0;
-            Store(d, Rule<Mode, Bright, false, Blend>(c, Load(d), Load(palette + 4 * i), f));
-        }
-    });
+    auto pixel = [&](uint8_t* d, const uint8_t* texel, const uint8_t* m) {
+        const uint32_t i = *texel;
+        if (Trans && i == c.transColor)
+            return;
+        Store(d, Rule<Mode, Bright, false, Blend>(c, Load(d), Load(palette + 4 * i), Blend ? c.ramp[*m] : 0));
+    };
+    WalkTriangle(w, [&](const TriangleSpan& s) { VisitTexelSpan<4, 1, Blend>(t, w, s, pixel); });
 }
 
 template <int Mode, bool Blend, bool Bright>
@@ -131,7 +100,8 @@ void PickFlags(const TriangleWalk& w, const TriangleTexture& t)
 
 int RunTexturedSpans32(const TriangleWalk& walk, const TriangleTexture& tex)
 {
-    if (tex.uLimit == 0 || tex.vLimit == 0 || walk.dstBpp != 4 || (tex.paletteSource && !tex.palette))
+    if (tex.uLimit == 0 || tex.vLimit == 0 || walk.dstBpp != 4 || (tex.paletteSource && !tex.palette) ||
+        tex.texelBytes != (tex.paletteSource ? 1 : 4))
         return 0;
     // The set-up has applied the parameter gates already; kept here so that
     // no caller can reach a rule at a parameter it is not defined for.

@@ -2,8 +2,9 @@
 // layer draws it (vertices 0, 1, 2, then 1, 2, 3) with one texel per pixel
 // makes every pixel's texel known, so each call is compared byte for byte
 // with a plain per-pixel model written from the rules below: no tables, no
-// packed words. Destinations carry guard pixels, sources and blend images
-// end where an inaccessible page starts.
+// packed words. Turned and stretched triangles take their visits from the
+// walk model of triangle_reference. Destinations carry guard pixels, sources
+// and blend images end where an inaccessible page starts.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include "image/soft_blend_tables.h"
 #include "softrender/blit_kernels.h"
 #include "softrender/triangle_raster.h"
+#include "triangle_reference.h"
 
 namespace {
 
@@ -254,7 +256,6 @@ TEST_F(TriangleTex32Test, EveryVariantMatchesTheModel)
     static const int kParams[] = {0, 1, 128, 254, 255, -1};       // -1: a random one
     static const uint32_t kBright[] = {0xFFFFFF, 0x01FFFFFF, 0x808080, 0xFF80C0FF, 0};
     static const int kTrans[] = {0, 1, -3};
-    int draws = 0;
     for (int source = 0; source < 4; source++)
         for (int mode : kModes)
             for (int pIndex = 0; pIndex < 6; pIndex++)
@@ -327,7 +328,6 @@ TEST_F(TriangleTex32Test, EveryVariantMatchesTheModel)
                                         Put32(px, ModelPixel(m, Get32(px), S, index, key, f));
                                 }
                             DrawQuad(&dst, &src.desc, qx, qy, n, k, trans, m.blend ? &blend : nullptr, &draw);
-                            draws++;
                             if (canvas != expected) {
                                 size_t at = 0;
                                 while (canvas[at] == expected[at])
@@ -341,7 +341,83 @@ TEST_F(TriangleTex32Test, EveryVariantMatchesTheModel)
                                        << " source " << sw << "x" << sh;
                             }
                         }
-    EXPECT_GT(draws, 0);
+}
+
+// Turned, stretched, mirrored and sheared mappings, some with texture steps
+// so large that the coordinates wrap within a row: every visit of the walk
+// model whose texel lies inside the source changes its pixel by the model's
+// rule, in visit order, and nothing else changes.
+TEST_F(TriangleTex32Test, AnyMappingReadsOnlyTexelsInside)
+{
+    std::mt19937 rng(77);
+    for (int i = 0; i < 256; i++)
+        BlendGraphRamp[i] = (uint8_t)rng();
+    static const int kModes[] = {0, 1, 2, 3, 4, 10, 11};
+    for (int iter = 0; iter < 3000; iter++) {
+        SCOPED_TRACE(iter);
+        const int source = (int)(rng() % 4);
+        Model m = {kModes[rng() % 7], (int)(rng() % 256), rng() % 2 ? 0xFFFFFFu : (uint32_t)rng(), source,
+                   (int)(rng() % 2), rng() % 3 == 0};
+        const int sw = 1 + (int)(rng() % 9), sh = 1 + (int)(rng() % 9);
+        uint32_t key = source == SRC_PALETTE ? rng() % 256 : rng();
+        Source src(source, sw, sh, 0, key);
+        for (int y = 0; y < sh; y++)
+            for (int x = 0; x < sw; x++) {
+                if (source == SRC_PALETTE)
+                    *src.At(x, y) = (uint8_t)(rng() % 4 == 0 ? key : rng());
+                else
+                    Put32(src.At(x, y), rng() % 4 == 0 ? key : rng() % 4 == 0 ? rng() & 0xFFFFFF : rng());
+            }
+        for (auto& b : src.palette)
+            b = (uint8_t)rng();
+        PageEndBuffer blendMem((size_t)sw * sh);
+        for (int j = 0; j < sw * sh; j++)
+            blendMem.data()[j] = (uint8_t)rng();
+        BlitImageDesc blend = Desc(blendMem.data(), sw, sh, sw, 1, 2);
+
+        const int dw = 4 + (int)(rng() % 40), dh = 4 + (int)(rng() % 30);
+        const int pitch = (dw + 2 * kGuard) * 4;
+        std::vector<uint8_t> canvas((size_t)pitch * (dh + 2 * kGuard));
+        for (auto& b : canvas)
+            b = (uint8_t)rng();
+        BlitImageDesc dst = Desc(canvas.data() + kGuard * pitch + kGuard * 4, dw, dh, pitch, 4, 1);
+        BlitDrawValues draw = {m.mode, m.p, m.brightness, {0, 0, dw, dh}};
+        if (rng() % 3 == 0)
+            draw.area = {(int)(rng() % 4), (int)(rng() % 4), dw - (int)(rng() % 4), dh - (int)(rng() % 4)};
+        // Texel coordinates around the source, or far beyond it so that the
+        // steps are large.
+        const int spread = rng() % 4 == 0 ? 600 : 3;
+        SoftTriangleVertex v[3];
+        for (auto& vertex : v) {
+            vertex.x = (int)(rng() % (dw + 10)) - 5;
+            vertex.y = (int)(rng() % (dh + 10)) - 5;
+            vertex.u = (int)(rng() % (sw + 2 * spread + 1)) - spread;
+            vertex.v = (int)(rng() % (sh + 2 * spread + 1)) - spread;
+        }
+
+        std::vector<uint8_t> expected = canvas;
+        for (const RefVisit& visit : RefTriangleVisits(v, draw.area)) {
+            int col, row;
+            if (!RefTexel(visit, sw, sh, &col, &row))
+                continue;
+            uint32_t index;
+            const uint32_t S = src.Texel(col, row, &index);
+            const uint32_t f = m.blend ? BlendGraphRamp[blendMem.data()[row * sw + col]] : 0;
+            uint8_t* px = expected.data() + (kGuard + visit.y) * pitch + (kGuard + visit.x) * 4;
+            Put32(px, ModelPixel(m, Get32(px), S, index, key, f));
+        }
+        PlanAndRunTriangle(&dst, &src.desc, v, m.trans, m.blend ? &blend : nullptr, 0, &draw);
+        if (canvas != expected) {
+            size_t at = 0;
+            while (canvas[at] == expected[at])
+                at++;
+            FAIL() << "pixel " << (int)(at % pitch / 4) - kGuard << "," << (int)(at / pitch) - kGuard
+                   << ": source " << source << " mode " << m.mode << " vertices " << v[0].x << "," << v[0].y << "|"
+                   << v[0].u << "," << v[0].v << " " << v[1].x << "," << v[1].y << "|" << v[1].u << "," << v[1].v
+                   << " " << v[2].x << "," << v[2].y << "|" << v[2].u << "," << v[2].v << " source " << sw << "x"
+                   << sh;
+        }
+    }
 }
 
 // One texel onto one pixel, with the values the rules give.
