@@ -3,10 +3,12 @@
 // palette sources of R5G6B5 words. The field arithmetic is the blitter's; what
 // differs here is which texels are skipped and where the texel comes from.
 // Every combination of source kind, mode and flags is its own span loop, so a
-// pixel only tests its texel bounds and its own skip rule.
+// pixel tests at most its texel bounds and its own skip rule; the bounds are
+// mostly settled once a span (tex_span_rules.h).
 #include <string.h>
 
 #include "softrender/blit_pixel_rules.h"
+#include "softrender/tex_span_rules.h"
 #include "softrender/triangle_raster.h"
 
 namespace {
@@ -33,37 +35,26 @@ void Spans(const TriangleWalk& walk, const TriangleTexture& tex)
 {
     const RuleContext c = MakeRuleContext(tex.param, tex.brightness);
     const uint8_t* palette = (const uint8_t*)tex.palette;
+    const uint8_t* ramp = tex.ramp;
     const uint32_t key = tex.transColor;
-    // The bounds as inclusive 32-bit maxima: two plain compares a pixel on
-    // both architectures; a side of 16384 texels or more admits every value.
-    const uint32_t uMax = tex.uLimit > 0xFFFFFFFFull ? 0xFFFFFFFFu : (uint32_t)(tex.uLimit - 1);
-    const uint32_t vMax = tex.vLimit > 0xFFFFFFFFull ? 0xFFFFFFFFu : (uint32_t)(tex.vLimit - 1);
-    const uint32_t ux = (uint32_t)walk.ux, vx = (uint32_t)walk.vx;
-    const uint8_t* const src = tex.src;
-    const int32_t pitch = tex.srcPitch;
+    constexpr int Bytes = Src == SRC_PALETTE ? 1 : (Src == SRC_ALPHA ? 4 : 2);
     WalkTriangle(walk, [&](const TriangleSpan& span) {
-        uint8_t* d = span.dst;
-        uint32_t u = span.u, v = span.v;
-        for (int32_t n = span.count; n > 0; n--, d += 2, u += ux, v += vx) {
-            if (u > uMax || v > vMax)
-                continue;
-            constexpr int32_t bytes = Src == SRC_PALETTE ? 1 : (Src == SRC_ALPHA ? 4 : 2);
-            const uint8_t* texel = src + (ptrdiff_t)(v >> TRIANGLE_FRACTION_BITS) * pitch +
-                                   (ptrdiff_t)(u >> TRIANGLE_FRACTION_BITS) * bytes;
-            const uint32_t f = Blend ? tex.ramp[*BlendByteAt(tex, u, v)] : 0;
-            uint32_t out;
+        VisitTexelSpan<2, Bytes, Blend>(tex, walk, span, [&](uint8_t* d, const uint8_t* texel, const uint8_t* m) {
+            const uint32_t f = Blend ? ramp[*m] : 0;
             if constexpr (Src == SRC_PALETTE) {
                 const uint32_t index = texel[0];
                 if (Trans && index == key)
-                    continue;
-                out = Rule16<Mode, Blend, Bright, false, VAR_GENERAL>(LoadWord(d), LoadWord(palette + 2 * index), 255, f,
-                                                                      c);
+                    return;
+                StoreWord(d, Rule16<Mode, Blend, Bright, false, VAR_GENERAL>(LoadWord(d), LoadWord(palette + 2 * index),
+                                                                             255, f, c));
             } else if constexpr (Src == SRC_PLAIN) {
                 const uint32_t word = LoadWord(texel);
                 if (Trans && word == key)
-                    continue;
-                out = Rule16<Mode, Blend, Bright, false, VAR_GENERAL>(LoadWord(d), word, 255, f, c);
+                    return;
+                StoreWord(d, Rule16<Mode, Blend, Bright, false, VAR_GENERAL>(LoadWord(d), word, 255, f, c));
             } else {
+                // Bytes 0 and 1 hold the colour word, byte 2 the alpha; byte 3
+                // is never read.
                 const uint32_t word = LoadWord(texel);
                 const uint32_t a = texel[2];
                 if constexpr (Trans) {
@@ -71,17 +62,15 @@ void Spans(const TriangleWalk& walk, const TriangleTexture& tex)
                     // would otherwise paint the transparent corners of a
                     // turned sprite black, as the blitter never does.
                     if (a == 0)
-                        continue;
-                    if (a == 255)
-                        out = Rule16<Mode, Blend, Bright, false, VAR_GENERAL>(LoadWord(d), word, 255, f, c);
-                    else
-                        out = Rule16<Mode, Blend, Bright, true, VAR_GENERAL>(LoadWord(d), word, a, f, c);
-                } else {
-                    out = Rule16<Mode, Blend, Bright, true, VAR_GENERAL>(LoadWord(d), word, a, f, c);
+                        return;
+                    if (a == 255) {
+                        StoreWord(d, Rule16<Mode, Blend, Bright, false, VAR_GENERAL>(LoadWord(d), word, 255, f, c));
+                        return;
+                    }
                 }
+                StoreWord(d, Rule16<Mode, Blend, Bright, true, VAR_GENERAL>(LoadWord(d), word, a, f, c));
             }
-            StoreWord(d, out);
-        }
+        });
     });
 }
 
