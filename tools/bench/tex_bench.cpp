@@ -78,6 +78,13 @@ int main(int argc, char** argv)
         {"32: blend, alpha source", 1, 1, 200, 4, 0, 1, 0},
         {"32 palette: copy", 1, 0, 0, 1, 1, 0, 0},
         {"32 palette: blend (p 128)", 1, 1, 128, 1, 1, 0, 0},
+        {"16: copy", 0, 0, 0, 2, 0, 0, 0},
+        {"16: copy, transparent key", 0, 0, 0, 2, 0, 0, 1},
+        {"16: copy, alpha source, key", 0, 0, 0, 4, 0, 1, 1},
+        {"16: blend (p 128)", 0, 1, 128, 2, 0, 0, 0},
+        {"16: blend, alpha source", 0, 1, 200, 4, 0, 1, 0},
+        {"16 palette: copy", 0, 0, 0, 1, 1, 0, 0},
+        {"16 palette: blend (p 128)", 0, 1, 128, 1, 1, 0, 0},
     };
     static const int Sprite = 32;
     for (const Case& c : cases) {
