@@ -140,18 +140,18 @@ int OpenMovieDirectShow(void* directDraw, MovieData* movie, const char* path, in
         if (FAILED(movie->graph->RenderFile(movie->path, nullptr))) {
             snprintf(message, sizeof(message), "ファイル:%s が開けませんでした", path);
             failure = message;
-            if (CopyToTempFile(movie, path)) {
-                if (SUCCEEDED(movie->graph->RenderFile(movie->path, nullptr))) {
-                    failure = nullptr;
-                } else {
-                    DeleteFileW(movie->path);
-                    movie->tempFile = 0;
-                }
-            }
+            if (CopyToTempFile(movie, path) && SUCCEEDED(movie->graph->RenderFile(movie->path, nullptr)))
+                failure = nullptr;
         }
     }
     if (failure) {
+        // The graph goes first: a source filter left in it after a failed
+        // render still holds the copy open, and an open file is not deleted.
         ReleaseMovieGraph(movie);
+        if (movie->tempFile) {
+            DeleteFileW(movie->path);
+            movie->tempFile = 0;
+        }
         WriteLog(failure);
         return -1;
     }

@@ -51,7 +51,9 @@ uint64_t MovieTimeBaseForFrame(uint64_t nowUs, double fps, int frame)
 {
     if (!ClockRuns(fps) || frame <= 0)
         return nowUs;
-    double back = trunc(1000000.0 / fps * frame);
+    // Rounded up: a base one microsecond too late would read as the frame
+    // before, which the update takes as a step forward over the end.
+    double back = ceil((double)frame * 1000000.0 / fps);
     if (!(back < 1.8e19))
         return nowUs;
     // Modular: a base "before" the clock's zero still gives the right

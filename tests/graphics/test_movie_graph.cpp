@@ -13,9 +13,11 @@
 #include <vector>
 
 #include "graphics/device.h"
+#include "graphics/device_reset.h"
 #include "graphics/draw_calls.h"
 #include "graphics/draw_state.h"
 #include "graphics/draw_target.h"
+#include "graphics/graph_handles.h"
 #include "graphics/graph_loading.h"
 #include "graphics/graph_record.h"
 #include "image/raster_image.h"
