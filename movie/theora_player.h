@@ -7,7 +7,9 @@
 
 #include <atomic>
 
+#ifdef _WIN32
 #include <windows.h>
+#endif
 #include <ogg/ogg.h>
 #include <theora/theora.h>
 
@@ -37,7 +39,7 @@ struct TheoraPageRecord {
 // while the dimensions stay the same.
 struct TheoraStockEntry {
     std::atomic<int32_t> filled;   // set last by the decode thread, after the planes
-    int32_t frame;
+    std::atomic<int32_t> frame;
     unsigned char* y;
     unsigned char* u;
     unsigned char* v;
@@ -55,8 +57,8 @@ struct TheoraDecoder {
     std::atomic<int32_t> seekRequest;
     std::atomic<int32_t> seekTarget;
     std::atomic<int32_t> endOfData;
-    HANDLE thread;
-    DWORD threadId;
+    void* thread;                   // HANDLE
+    unsigned long threadId;         // DWORD
     StreamFunctionTable files;
     StreamHandle file;
     ogg_sync_state sync;
@@ -81,10 +83,13 @@ struct TheoraDecoder {
     uint32_t yuvFourcc;             // 0 when there is no surface
     int32_t imageDone;
     int32_t surfaceDone;
-    // Set by the open until its stream-state members are initialised, so a
-    // failed open is cleaned up without touching uninitialised state.
+    // Whether the Theora stream state and the libtheora decoder were set
+    // up, so that a failed open frees only what it made.
     int32_t streamReady;
     int32_t decoderReady;
+    // The stock entry the main thread is reading, or -1; the decode thread
+    // leaves that entry filled.
+    std::atomic<int32_t> fetchEntry;
 };
 
 struct TheoraMovieInfo {
@@ -112,10 +117,26 @@ int AdvanceTheoraMovie(TheoraDecoder* decoder, int frames);
 int GetTheoraMovieInfo(TheoraDecoder* decoder, TheoraMovieInfo* info);
 RasterImage* GetTheoraFrameImage(TheoraDecoder* decoder);
 int GetTheoraCurrentFrame(TheoraDecoder* decoder);
+#ifdef _WIN32
 DWORD WINAPI TheoraDecodeThread(void* decoder);
+#endif
+// Copies a libtheora picture into a stock entry, top-down whatever the sign
+// of its strides, and marks the entry filled with the frame number; 0, or -1
+// for a picture that cannot be stored.
+int CopyTheoraPicture(TheoraStockEntry* entry, const yuv_buffer* picture, int frame);
 // Reads frames video packets: 1 when the last one is a key frame, 0 when
 // not, -1 at the end of the file.
 int DecodeTheoraFrames(TheoraDecoder* decoder, int frames);
+
+// The parts of the open and close that need no thread or device, so that
+// they can be run alone over a memory stream.
+// A zeroed decoder reading through a copy of the table, or null.
+TheoraDecoder* CreateTheoraDecoder(const StreamFunctionTable* functions, StreamHandle file);
+// Reads the headers, refuses sizes and frame rates that cannot be played,
+// starts libtheora and builds the page and key-frame index; 0, or -1.
+int PrepareTheoraDecoder(TheoraDecoder* decoder);
+// Frees everything but the thread and the YUV surface.
+void DestroyTheoraDecoder(TheoraDecoder* decoder);
 
 // Frame output.
 // Builds the YUV-to-RGB tables once at start-up; 0.

@@ -88,6 +88,10 @@ case ${1:-} in
     # Ogg Vorbis files: the sound tests' fixtures (stereo tone, mono noise).
     mkdir -p "$inputs/corpus/ogg_reader"
     cp "$root"/tests/audio/fixtures/*.ogg "$inputs/corpus/ogg_reader/"
+    # Theora movies: the movie tests' fixtures (4:2:0 with key frames every 4
+    # frames, a picture of two halves, a movie with a sound track).
+    mkdir -p "$inputs/corpus/theora_header"
+    cp "$root"/tests/movie/fixtures/{flat420,halves,tone}.ogv "$inputs/corpus/theora_header/"
     # Bitmaps: the image tests' fixtures, every encoding and header kind.
     mkdir -p "$inputs/corpus/bmp_decoder"
     cp "$root"/tests/image/fixtures/*.bmp "$inputs/corpus/bmp_decoder/"

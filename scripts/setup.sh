@@ -58,7 +58,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   fonts-ipafont-gothic locales libz-mingw-w64-dev googletest
   clang libclang-rt-14-dev libgtest-dev libpng-dev libjpeg62-turbo-dev
-  lame
+  lame ffmpeg
 )
 if [ "${run_archs[0]}" = i686 ]; then
   packages+=(wine32:i386 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 libpulse0:i386
@@ -189,23 +189,29 @@ build_deps() { # arch
   fi
 }
 
-# The Ogg and Vorbis libraries once more for the native sanitizer tree
+# The Ogg, Vorbis and Theora libraries once more for the native sanitizer tree
 # (scripts/fuzz.sh), under AddressSanitizer like the library's own units, so
 # that an overrun a hostile stream causes inside them is reported too.
 build_native_deps() {
   local prefix=$build/deps/native
   local work=$build/deps/work-native
   mkdir -p "$prefix" "$work"
-  local name pkg pat
-  for name in ogg vorbis; do
+  local name pkg pat extra sub
+  for name in ogg vorbis theora; do
     [ -f "$prefix/.built-$name" ] && continue
     say "building $name natively for the sanitizer tree"
     pkg=lib$name pat=lib$name-
     local dir; dir=$(fetch "$pkg" "$pat")
+    # As in the cross build, only Theora's library and headers are built.
+    extra=() sub=.
+    [ $name = theora ] && extra=(--disable-examples --disable-encode --disable-spec --disable-oggtest
+                                 --disable-vorbistest --disable-sdltest) sub=lib
     rm -rf "${work:?}/$name"; mkdir -p "$work/$name"
     if ! (cd "$work/$name" && CC=clang CFLAGS="-g -O1 -fno-omit-frame-pointer -fsanitize=address" \
             LDFLAGS="-fsanitize=address" "$dir/configure" --prefix="$prefix" --disable-shared \
-            --enable-static --with-ogg="$prefix" && make -j"$jobs" && make install) >"$work/$name.log" 2>&1; then
+            --enable-static --with-ogg="$prefix" "${extra[@]}" && make -C $sub -j"$jobs" \
+            && make -C $sub install && { [ $name != theora ] || make -C include install; }) \
+            >"$work/$name.log" 2>&1; then
       tail -n 30 "$work/$name.log"; say "building $name natively failed (see $work/$name.log)"; exit 1
     fi
     touch "$prefix/.built-$name"
