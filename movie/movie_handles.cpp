@@ -113,10 +113,11 @@ int CloseMovie(int handle)
     if (!movie)
         return -1;
     if (movie->kind == MOVIE_KIND_THEORA) {
+        // The decode thread reads the file until the decoder has joined it.
+        CloseTheoraMovie(movie->theora);
         if (movie->file)
             FileStreamClose(movie->file);
         movie->file = 0;
-        CloseTheoraMovie(movie->theora);
         DeleteSoundHandle(movie->sound);
         movie->theora = nullptr;
         movie->sound = -1;
