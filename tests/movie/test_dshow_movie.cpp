@@ -319,12 +319,17 @@ TEST_F(DirectShowMovie, HostileFilesAreRefusedWithNothingLeft)
     std::vector<BYTE> noise(4096);
     for (size_t i = 0; i < noise.size(); i++)
         noise[i] = BYTE((i * 2654435761u) >> 13);
+    // An Ogg page header over noise: no Theora stream, so it goes on to the
+    // graph, which cannot render it either.
+    std::vector<BYTE> oggs = noise;
+    memcpy(oggs.data(), "OggS", 4);
     struct Case {
         const char* name;
         std::vector<BYTE> bytes;
     } cases[] = {
         {"empty.avi", {}},
         {"noise.avi", noise},
+        {"oggs.ogv", oggs},
         {"text.avi", {'h', 'e', 'l', 'l', 'o', '\n'}},
     };
     for (const Case& c : cases) {
