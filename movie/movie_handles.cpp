@@ -22,7 +22,7 @@
 DEFINE_HANDLE_TABLE(MovieHandles, HANDLE_TYPE_MOVIE, MOVIE_HANDLE_MAX, SLOT_FIRST_FREE);
 
 // Copied into every movie at open; nothing in the library sets it.
-int MovieSideBySideAlpha = 0;
+static int MovieSideBySideAlpha = 0;
 
 namespace {
 
