@@ -3,7 +3,14 @@
 
 typedef void (*GraphRestoreHandler)();
 
+// The device-loss entry of the window procedure's activation.
 int ResetDeviceEntry();
+// modeFlag 0: after a device loss (the other values are ignored); 1: in place
+// for a new mode (stores the values; nothing in this program asks for it).
+int ResetDevice(int modeFlag, int width, int height, int depth, int refresh);
+// 1 while the last loss reset could not make the device again; the next
+// activation resets again.
+int DeviceResetPending();
 int SetScreenMode(int width, int height, int depth, int refresh);
 int SwitchScreenMode(int width, int height, int depth, int force, int refresh);
 int SetGraphRestoreHandler(GraphRestoreHandler handler);
