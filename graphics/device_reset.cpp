@@ -168,6 +168,7 @@ int SwitchScreenMode(int width, int height, int depth, int force, int refresh)
     }
 
     const int target = Draw.target;
+    int result = 0;
     if (Screen.started)
         TerminateGraphics();
     if (StartGraphicsIn(width, height, depth, refresh) != 0) {
@@ -178,11 +179,22 @@ int SwitchScreenMode(int width, int height, int depth, int force, int refresh)
         }
         if (!started)
             started = StartGraphicsIn(oldWidth, oldHeight, oldDepth, oldRefresh) == 0;
-        if (!started && StartGraphicsIn(640, 480, 16, 0) != 0)
-            FatalErrorExit("予期せぬ画面モード変更不能現象が起きました2\n");
+        if (!started && StartGraphicsIn(640, 480, 16, 0) != 0) {
+            // A display that shows no full-screen mode at all: rather than
+            // end the program, go on in a window in the mode that ran, as
+            // start-up does for a size the display does not offer, and
+            // report the switch as failed.
+            if (windowed)
+                FatalErrorExit("予期せぬ画面モード変更不能現象が起きました2\n");
+            SystemState.settings.windowMode = 1;
+            ApplyWindowStyle();
+            if (StartGraphicsIn(oldWidth, oldHeight, oldDepth, oldRefresh) != 0)
+                FatalErrorExit("予期せぬ画面モード変更不能現象が起きました2\n");
+            result = -1;
+        }
     }
 
-    if (windowed)
+    if (GetWindowedFlag())
         ApplyWindowStyle();
     if (fontSize != -1)
         SetDefaultFontSizeAndThickness(0, fontSize, fontThickness);
@@ -192,7 +204,7 @@ int SwitchScreenMode(int width, int height, int depth, int force, int refresh)
     // A graph target went with the graphs; the screen takes its place.
     if (SelectDrawTarget(target) != 0)
         SelectDrawTarget(DRAW_TARGET_BACK);
-    return 0;
+    return result;
 }
 
 int SetGraphRestoreHandler(GraphRestoreHandler handler)

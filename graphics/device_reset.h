@@ -12,6 +12,10 @@ int ResetDevice(int modeFlag, int width, int height, int depth, int refresh);
 // activation resets again.
 int DeviceResetPending();
 int SetScreenMode(int width, int height, int depth, int refresh);
+// Rebuilds the graphics layer in a new mode (-1 keeps a value; force rebuilds
+// an unchanged mode): every graph and font handle goes, the default font is
+// made again at its size. 0; -1 when no full-screen mode could be started and
+// the window mode was taken instead.
 int SwitchScreenMode(int width, int height, int depth, int force, int refresh);
 int SetGraphRestoreHandler(GraphRestoreHandler handler);
 int RunGraphRestoreHandler();
