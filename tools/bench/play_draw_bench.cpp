@@ -1,7 +1,7 @@
 // Benchmark (not a test): the time of one play frame's update plus drawing on
 // Direct3D, in each demo field walked to the right and in the boss arenas.
 // Run under Wine (a display is needed) from anywhere:
-//   play_draw_bench.exe DATA_DIR [frames]
+//   play_draw_bench.exe DATA_DIR [frames [area...]]
 // Prints per area the mean wall time and the main thread's CPU time of the
 // update and the drawing, the present apart, and the most actors seen.
 #include <windows.h>
@@ -93,7 +93,7 @@ void MeasureArea(int area, int frames)
 int main(int argc, char** argv)
 {
     if (argc < 2 || !SetCurrentDirectoryA(argv[1])) {
-        fprintf(stderr, "usage: play_draw_bench DATA_DIR [frames]\n");
+        fprintf(stderr, "usage: play_draw_bench DATA_DIR [frames [area...]]\n");
         return 2;
     }
     int frames = argc > 2 ? atoi(argv[2]) : 1200;
@@ -103,8 +103,13 @@ int main(int argc, char** argv)
         return 1;
     }
     printf("renderer: %s\n", Screen.hardware ? "Direct3D" : "software");
-    for (int area = 0; area < 10; area++)
-        MeasureArea(area, frames);
+    if (argc > 3) {
+        for (int i = 3; i < argc; i++)
+            MeasureArea(atoi(argv[i]) % 10, frames);
+    } else {
+        for (int area = 0; area < 10; area++)
+            MeasureArea(area, frames);
+    }
     EndLibraryLocked();
     return 0;
 }
