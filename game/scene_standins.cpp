@@ -9,9 +9,6 @@ void ResetAreaSelect() {}
 void AdvanceAreaSelect() {}
 void UpdateAreaSelect() {}
 void DrawAreaSelect() {}
-void UpdatePauseMenu() {}
-void DrawPlayScene() {}
-int AreaBackgroundGraph(int) { return -1; }
 void UpdateAreaClear() {}
 void DrawAreaClear() {}
 void UpdateEndingPrelude() {}
