@@ -12,6 +12,7 @@
 #include "game/main_loop.h"
 #include "game/play_state.h"
 #include "game/save_data.h"
+#include "game/scene_state.h"
 
 template <typename T>
 static void Zero(T& value)
@@ -99,4 +100,5 @@ void ResetGameGlobals()
     ResetEnemyCounters();
     ResetTables();
     ResetActionInput();
+    ResetSceneGlobals();
 }
