@@ -38,6 +38,7 @@ static void ResetSceneState()
     Zero(seHandle);
     loopIndex = lastSpawnSlot = 0;
     areaClearFrame = gameOverFrame = 0;
+    blinkCounter = 0;
     lastFrameEnd = 0;
     ResetAssetTables();
 }
@@ -59,6 +60,7 @@ static void ResetPlayState()
     Zero(hazardVertexY);
     startCurtainDone = hitFlashTimer = pauseCursor = 0;
     confirmAreaSelect = confirmTitle = confirmQuit = 0;
+    warningTextChars = 0;
     slotBarX = slotBarY = 0;
     installFlashFrames = installFlashRadius = 0;
     installFlashShrink = 0.0f;

@@ -21,3 +21,4 @@ int seHandle[32];
 int loopIndex, lastSpawnSlot;
 int areaClearFrame;
 int gameOverFrame;
+int blinkCounter;

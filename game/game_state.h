@@ -37,6 +37,10 @@ extern int loopIndex, lastSpawnSlot;
 extern int areaClearFrame;
 extern int gameOverFrame;
 
+// Blink phase of the menu cursors (0 to 59), shared by the title menus and
+// the pause menu.
+extern int blinkCounter;
+
 // Returns every game global (scene state, the actor pool, the play state, the
 // data tables and the action counters) to its value at program start.
 void ResetGameGlobals();

@@ -38,6 +38,7 @@ int startCurtainDone;
 int hitFlashTimer;
 int pauseCursor;
 int confirmAreaSelect, confirmTitle, confirmQuit;
+int warningTextChars;
 
 int slotBarX, slotBarY;
 int installFlashFrames;

@@ -58,6 +58,8 @@ extern int startCurtainDone;
 extern int hitFlashTimer;
 extern int pauseCursor;
 extern int confirmAreaSelect, confirmTitle, confirmQuit;
+// Bytes typed of the final boss warning; never reset.
+extern int warningTextChars;
 
 // The HUD slot bar's anchor (20, 694 once the tables are loaded); the key
 // pop-ups fly to it.

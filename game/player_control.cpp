@@ -34,37 +34,6 @@ void PlaySe(int n)
     PlaySoundHandle(seHandle[n], 1, 1);
 }
 
-// The first option of a slot-bar row in use, or -1.
-int ChosenOption(int row)
-{
-    if (row < 0 || row >= SLOT_ROWS)
-        return -1;
-    for (int o = 0; o < 6; o++)
-        if (slotEntries[row][o][0].chosen == 1)
-            return o;
-    return -1;
-}
-
-const SlotEntry* SlotAt(int row, int option, int level)
-{
-    if (row < 0 || row >= SLOT_ROWS || option < 0 || option >= SLOT_OPTIONS || level < 0 ||
-        level >= SLOT_LEVELS)
-        return nullptr;
-    return &slotEntries[row][option][level];
-}
-
-int SlotCost(int row, int option)
-{
-    const SlotEntry* e = SlotAt(row, option, row >= 0 && row < SLOT_BAR_ROWS ? slotLevel[row] : -1);
-    return e ? e->cost : 0;
-}
-
-int SlotLevelAvailable(int row, int option)
-{
-    const SlotEntry* e = SlotAt(row, option, row >= 0 && row < SLOT_BAR_ROWS ? slotLevel[row] : -1);
-    return e && e->available == 1 ? 1 : 0;
-}
-
 int AnimRowOfState(int state, int row)
 {
     switch (state) {
@@ -178,6 +147,37 @@ void Shoot(ActorRecord& a)
 }
 
 } // namespace
+
+// The first option of a slot-bar row in use, or -1.
+int ChosenOption(int row)
+{
+    if (row < 0 || row >= SLOT_ROWS)
+        return -1;
+    for (int o = 0; o < 6; o++)
+        if (slotEntries[row][o][0].chosen == 1)
+            return o;
+    return -1;
+}
+
+const SlotEntry* SlotAt(int row, int option, int level)
+{
+    if (row < 0 || row >= SLOT_ROWS || option < 0 || option >= SLOT_OPTIONS || level < 0 ||
+        level >= SLOT_LEVELS)
+        return nullptr;
+    return &slotEntries[row][option][level];
+}
+
+int SlotCost(int row, int option)
+{
+    const SlotEntry* e = SlotAt(row, option, row >= 0 && row < SLOT_BAR_ROWS ? slotLevel[row] : -1);
+    return e ? e->cost : 0;
+}
+
+int SlotLevelAvailable(int row, int option)
+{
+    const SlotEntry* e = SlotAt(row, option, row >= 0 && row < SLOT_BAR_ROWS ? slotLevel[row] : -1);
+    return e && e->available == 1 ? 1 : 0;
+}
 
 void UpdatePlayer(int p)
 {
