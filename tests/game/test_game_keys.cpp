@@ -206,9 +206,11 @@ bool AreaSelectShown(const Screen& s)
 }
 bool PlayShown(const Screen& s)
 {
-    // The HUD: a black bar with the sphere gauge at its left.
-    return Coloured(s, 20, 700, 300, 716, {0x202020, 0x9FCFFF}) > 0.8 && Lit(s, 0, 672, W, 690) < 0.05 &&
-           Lit(s, 0, 0, W, 660) > 0.02;
+    // The HUD: a black bar, the sphere gauge and the slot bar at its left
+    // (dark greys, the gauge's blue), nothing at its right end; the field
+    // above it.
+    return Coloured(s, 20, 694, 300, 718, {0x202020, 0x404040, 0x9FCFFF}) > 0.25 &&
+           Lit(s, 1000, 690, W, 720) < 0.02 && Lit(s, 0, 0, W, 660) > 0.02;
 }
 
 class GameKeys : public testing::Test {
