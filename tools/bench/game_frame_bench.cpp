@@ -17,6 +17,7 @@
 #include "game/game_state.h"
 #include "game/main_loop.h"
 #include "game/scene_state.h"
+#include "graphics/device.h"
 #include "runtime/library.h"
 #include "runtime/window_state.h"
 #include "tools/bench/bench_clock.h"
@@ -94,6 +95,7 @@ int main(int argc, char** argv)
         fprintf(stderr, "the library did not start\n");
         return 1;
     }
+    printf("renderer: %s\n", Screen.hardware ? "Direct3D 9" : "software");
     HWND window = GetMainWindowHwnd();
     for (int i = 0; i < 50 && GetForegroundWindow() != window; i++) {
         SetForegroundWindow(window);
