@@ -128,7 +128,7 @@ static void OnActivate(WPARAM wParam)
                 UnacquireInputDevices();
             }
         } else {
-            if (HasDirect3DDevice() && PresentDeviceOnce() != 0)
+            if (DeviceResetPending() || (HasDirect3DDevice() && PresentDeviceOnce() != 0))
                 ResetDeviceEntry();
             if (!s.keepRunning)
                 ResumeAllMovies();

@@ -283,36 +283,53 @@ TEST(WindowMode, GeometryStylesAndTheModeSwitch)
     GetWindowRect(window, &unchanged);
     ExpectRect(outer, unchanged, "ChangeWindowMode with the current mode");
 
-    // To full screen: popup, topmost, at the origin with the screen size.
-    EXPECT_EQ(0, ChangeWindowMode(0));
-    EXPECT_EQ(0, GetWindowedFlag());
-    EXPECT_EQ(0, SystemState.live.modeChanging);
-    EXPECT_EQ((DWORD)WS_POPUP, StyleOf(window) & (WS_POPUP | WS_CAPTION | WS_SYSMENU));
-    EXPECT_NE(0ul, ExStyleOf(window) & (DWORD)WS_EX_TOPMOST);
-    GetWindowRect(window, &outer);
-    ExpectRect(RECT{0, 0, 640, 480}, outer, "full-screen window");
-    GetWindowClientScreenRect(&recorded);
-    ExpectRect(RECT{0, 0, 640, 480}, recorded, "full-screen client");
-    EXPECT_EQ(0, SystemState.live.cursorShownSetting);
+    // Full screen keeps the screen's size, which the display must offer;
+    // one that offers no such mode keeps the window and reports the failure.
+    bool offered = false;
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &mode); i++)
+        offered = offered || (mode.dmPelsWidth == 640 && mode.dmPelsHeight == 480 && mode.dmBitsPerPel == 32);
+    if (!offered) {
+        EXPECT_EQ(-1, ChangeWindowMode(0));
+        EXPECT_EQ(1, GetWindowedFlag());
+        EXPECT_EQ(0, SystemState.live.modeChanging);
+        EXPECT_NE(0ul, StyleOf(window) & (DWORD)WS_CAPTION);
+        client = ClientOnScreen(window);
+        EXPECT_EQ(640, client.right - client.left);
+        EXPECT_EQ(1, Screen.started);
+    } else {
+        // To full screen: popup, topmost, at the origin with the screen size.
+        EXPECT_EQ(0, ChangeWindowMode(0));
+        EXPECT_EQ(0, GetWindowedFlag());
+        EXPECT_EQ(0, SystemState.live.modeChanging);
+        EXPECT_EQ((DWORD)WS_POPUP, StyleOf(window) & (WS_POPUP | WS_CAPTION | WS_SYSMENU));
+        EXPECT_NE(0ul, ExStyleOf(window) & (DWORD)WS_EX_TOPMOST);
+        GetWindowRect(window, &outer);
+        ExpectRect(RECT{0, 0, 640, 480}, outer, "full-screen window");
+        GetWindowClientScreenRect(&recorded);
+        ExpectRect(RECT{0, 0, 640, 480}, recorded, "full-screen client");
+        EXPECT_EQ(0, SystemState.live.cursorShownSetting);
 
-    // In full screen the window cannot be dragged.
-    proposed = RECT{100, 100, 740, 580};
-    MainWindowProc(window, WM_MOVING, 0, (LPARAM)&proposed);
-    ExpectRect(outer, proposed, "WM_MOVING in full screen");
+        // In full screen the window cannot be dragged.
+        proposed = RECT{100, 100, 740, 580};
+        MainWindowProc(window, WM_MOVING, 0, (LPARAM)&proposed);
+        ExpectRect(outer, proposed, "WM_MOVING in full screen");
 
-    // And back: the framed window, centred again.
-    EXPECT_EQ(0, ChangeWindowMode(1));
-    EXPECT_EQ(1, GetWindowedFlag());
-    EXPECT_NE(0ul, StyleOf(window) & (DWORD)WS_CAPTION);
-    EXPECT_EQ(0ul, ExStyleOf(window) & (DWORD)WS_EX_TOPMOST);
-    client = ClientOnScreen(window);
-    EXPECT_EQ(640, client.right - client.left);
-    EXPECT_EQ(480, client.bottom - client.top);
-    GetWindowRect(window, &outer);
-    EXPECT_EQ((desktopWidth - (outer.right - outer.left)) / 2, client.left);
-    GetWindowClientScreenRect(&recorded);
-    ExpectRect(client, recorded, "client after returning to window mode");
-    EXPECT_EQ(1, SystemState.live.cursorShownSetting);
+        // And back: the framed window, centred again.
+        EXPECT_EQ(0, ChangeWindowMode(1));
+        EXPECT_EQ(1, GetWindowedFlag());
+        EXPECT_NE(0ul, StyleOf(window) & (DWORD)WS_CAPTION);
+        EXPECT_EQ(0ul, ExStyleOf(window) & (DWORD)WS_EX_TOPMOST);
+        client = ClientOnScreen(window);
+        EXPECT_EQ(640, client.right - client.left);
+        EXPECT_EQ(480, client.bottom - client.top);
+        GetWindowRect(window, &outer);
+        EXPECT_EQ((desktopWidth - (outer.right - outer.left)) / 2, client.left);
+        GetWindowClientScreenRect(&recorded);
+        ExpectRect(client, recorded, "client after returning to window mode");
+        EXPECT_EQ(1, SystemState.live.cursorShownSetting);
+    }
 
     EXPECT_EQ(0, EndLibraryLocked());
     EXPECT_FALSE(IsWindow(window));
