@@ -12,6 +12,7 @@
 #include "game/main_loop.h"
 #include "game/play_state.h"
 #include "game/save_data.h"
+#include "game/scene_state.h"
 
 template <typename T>
 static void Zero(T& value)
@@ -101,4 +102,5 @@ void ResetGameGlobals()
     ResetEnemyCounters();
     ResetTables();
     ResetActionInput();
+    ResetSceneGlobals();
 }
