@@ -37,30 +37,27 @@ struct CutRule {
     float du, dv, dbu, dbv;
 };
 
+// One axis of the cut: a position outside [lo, hi] moves to the edge, its
+// texture coordinates by as much as the position moved.
+void CutAxis(float& pos, float& t, float& bt, float lo, float hi, float dt, float dbt)
+{
+    if (pos < lo) {
+        float d = lo - pos;
+        pos = lo;
+        t += d * dt;
+        bt += d * dbt;
+    } else if (pos > hi) {
+        float d = pos - hi;
+        pos = hi;
+        t -= d * dt;
+        bt -= d * dbt;
+    }
+}
+
 void CutCorner(Corner& c, const CutRule& r)
 {
-    if (c.x < r.left) {
-        float d = r.left - c.x;
-        c.x = r.left;
-        c.u += d * r.du;
-        c.bu += d * r.dbu;
-    } else if (c.x > r.right) {
-        float d = c.x - r.right;
-        c.x = r.right;
-        c.u -= d * r.du;
-        c.bu -= d * r.dbu;
-    }
-    if (c.y < r.top) {
-        float d = r.top - c.y;
-        c.y = r.top;
-        c.v += d * r.dv;
-        c.bv += d * r.dbv;
-    } else if (c.y > r.bottom) {
-        float d = c.y - r.bottom;
-        c.y = r.bottom;
-        c.v -= d * r.dv;
-        c.bv -= d * r.dbv;
-    }
+    CutAxis(c.x, c.u, c.bu, r.left, r.right, r.du, r.dbu);
+    CutAxis(c.y, c.v, c.bv, r.top, r.bottom, r.dv, r.dbv);
 }
 
 // Brings the tile's texture into place before its quad is queued.
