@@ -77,12 +77,9 @@ int RunDraw(const GraphDraw& d, const GraphRecord* record)
         return texture ? DrawGraphD3D(record, d.x[0], d.y[0], (float)d.x[0], (float)d.y[0], d.trans, 1)
                        : SoftDrawGraph(d.x[0], d.y[0], record, d.trans);
     case DRAW_STRETCHED:
-        return texture ? DrawGraphStretchedD3D(d.x[0], d.y[0], d.x[1], d.y[1], (float)d.x[0], (float)d.y[0],
-                                               (float)d.x[1], (float)d.y[1], record, d.trans, 1)
-                       : SoftDrawGraphStretched(d.x[0], d.y[0], d.x[1], d.y[1], record, d.trans);
     case DRAW_STRETCHED_F:
         return texture ? DrawGraphStretchedD3D(d.x[0], d.y[0], d.x[1], d.y[1], d.fx[0], d.fy[0], d.fx[1], d.fy[1],
-                                               record, d.trans, 0)
+                                               record, d.trans, d.kind == DRAW_STRETCHED)
                        : SoftDrawGraphStretched(d.x[0], d.y[0], d.x[1], d.y[1], record, d.trans);
     case DRAW_QUAD:
         // Corners here: top-left, top-right, bottom-left, bottom-right.
@@ -124,20 +121,43 @@ int DrawGraphCommon(const GraphDraw& d, const RECT& rect)
     return result;
 }
 
+// Both stretched calls: the integer rectangle decides the clipping and
+// places the software picture, the float one places the texture.
+int DrawStretched(DrawKind kind, int x1, int y1, int x2, int y2, float fx1, float fy1, float fx2, float fy2, int graph,
+                  int trans)
+{
+    GraphDraw d = {};
+    d.kind = kind;
+    d.graph = graph;
+    d.trans = trans;
+    d.x[0] = x1;
+    d.y[0] = y1;
+    d.x[1] = x2;
+    d.y[1] = y2;
+    d.fx[0] = fx1;
+    d.fy[0] = fy1;
+    d.fx[1] = fx2;
+    d.fy[1] = fy2;
+    return DrawGraphCommon(d, OrderedRect(x1, y1, x2, y2));
+}
+
 // The colour value of white.
 unsigned int White() { return ColorFromRGB(255, 255, 255); }
 
-// Steps 1 to 3 of both halves of the emulation: with the brightness white
-// and mode 3 at full strength, a white box turns the rectangle into its
-// inverse. Returns the kept blend parameter.
-void InvertRect(const RECT* rect, uint32_t* keptBrightness, int* keptParam)
+// Both halves of the emulation: with the brightness white and mode 3 at
+// full strength, a white box turns the rectangle into its inverse; then the
+// kept brightness and parameter come back under the half's own mode.
+int InvertRect(const RECT* rect, int mode)
 {
-    *keptParam = Draw.blendParam;
-    *keptBrightness = Draw.brightness;
+    const int keptParam = Draw.blendParam;
+    const uint32_t keptBrightness = Draw.brightness;
     SetDrawBrightPacked(0xFFFFFF);
     SelectBlendMode(3, 255);
     if (rect)
         DrawBoxFillD3D(rect->left, rect->top, rect->right, rect->bottom, White());
+    SetDrawBrightPacked(keptBrightness);
+    SelectBlendMode(mode, keptParam);
+    return 0;
 }
 
 }  // namespace
@@ -159,32 +179,13 @@ int DrawGraphAt(int x, int y, int graph, int trans)
 
 int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int trans)
 {
-    GraphDraw d = {};
-    d.kind = DRAW_STRETCHED;
-    d.graph = graph;
-    d.trans = trans;
-    d.x[0] = x1;
-    d.y[0] = y1;
-    d.x[1] = x2;
-    d.y[1] = y2;
-    return DrawGraphCommon(d, OrderedRect(x1, y1, x2, y2));
+    return DrawStretched(DRAW_STRETCHED, x1, y1, x2, y2, (float)x1, (float)y1, (float)x2, (float)y2, graph, trans);
 }
 
 int DrawGraphStretchedF(float x1, float y1, float x2, float y2, int graph, int trans)
 {
-    GraphDraw d = {};
-    d.kind = DRAW_STRETCHED_F;
-    d.graph = graph;
-    d.trans = trans;
-    d.fx[0] = x1;
-    d.fy[0] = y1;
-    d.fx[1] = x2;
-    d.fy[1] = y2;
-    d.x[0] = FloatToInt(x1);
-    d.y[0] = FloatToInt(y1);
-    d.x[1] = FloatToInt(x2);
-    d.y[1] = FloatToInt(y2);
-    return DrawGraphCommon(d, OrderedRect(d.x[0], d.y[0], d.x[1], d.y[1]));
+    return DrawStretched(DRAW_STRETCHED_F, FloatToInt(x1), FloatToInt(y1), FloatToInt(x2), FloatToInt(y2), x1, y1,
+                         x2, y2, graph, trans);
 }
 
 int DrawGraphMirrored(int x, int y, int graph, int trans)
@@ -290,20 +291,10 @@ int SubtractEmulationNeeded()
 
 int BeginSubtractEmulation(const RECT* rect)
 {
-    uint32_t brightness;
-    int param;
-    InvertRect(rect, &brightness, &param);
-    SetDrawBrightPacked(brightness);
-    SelectBlendMode(5, param);
-    return 0;
+    return InvertRect(rect, 5);
 }
 
 int EndSubtractEmulation(const RECT* rect)
 {
-    uint32_t brightness;
-    int param;
-    InvertRect(rect, &brightness, &param);
-    SetDrawBrightPacked(brightness);
-    SelectBlendMode(3, param);
-    return 0;
+    return InvertRect(rect, 3);
 }

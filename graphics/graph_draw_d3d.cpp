@@ -37,30 +37,27 @@ struct CutRule {
     float du, dv, dbu, dbv;
 };
 
+// One axis of the cut: a position outside [lo, hi] moves to the edge, its
+// texture coordinates by as much as the position moved.
+void CutAxis(float& pos, float& t, float& bt, float lo, float hi, float dt, float dbt)
+{
+    if (pos < lo) {
+        float d = lo - pos;
+        pos = lo;
+        t += d * dt;
+        bt += d * dbt;
+    } else if (pos > hi) {
+        float d = pos - hi;
+        pos = hi;
+        t -= d * dt;
+        bt -= d * dbt;
+    }
+}
+
 void CutCorner(Corner& c, const CutRule& r)
 {
-    if (c.x < r.left) {
-        float d = r.left - c.x;
-        c.x = r.left;
-        c.u += d * r.du;
-        c.bu += d * r.dbu;
-    } else if (c.x > r.right) {
-        float d = c.x - r.right;
-        c.x = r.right;
-        c.u -= d * r.du;
-        c.bu -= d * r.dbu;
-    }
-    if (c.y < r.top) {
-        float d = r.top - c.y;
-        c.y = r.top;
-        c.v += d * r.dv;
-        c.bv += d * r.dbv;
-    } else if (c.y > r.bottom) {
-        float d = c.y - r.bottom;
-        c.y = r.bottom;
-        c.v -= d * r.dv;
-        c.bv -= d * r.dbv;
-    }
+    CutAxis(c.x, c.u, c.bu, r.left, r.right, r.du, r.dbu);
+    CutAxis(c.y, c.v, c.bv, r.top, r.bottom, r.dv, r.dbv);
 }
 
 // Brings the tile's texture into place before its quad is queued.
@@ -166,22 +163,31 @@ CutRule AreaEdges(float shift)
     return r;
 }
 
+// The tail both draws share: the blend states, then the graph's quads,
+// with (X, Y) its top-left corner and (sx, sy) its scale, cut where the
+// rectangle that decides the clipping crosses the draw area. shift: how far
+// the vertices, and so the edges they are cut at, lie from the pixel grid.
+int DrawPlaced(const GraphRecord* graph, int flags, int64_t left, int64_t top, int64_t right, int64_t bottom, float X,
+               float Y, float sx, float sy, float shift)
+{
+    BeginSceneIfNeeded();
+    SetDrawBlendStates(&graph->image->desc, FirstTexture(graph), flags);
+    int where = Classify(left, top, right, bottom);
+    if (where == AREA_OUTSIDE)
+        return 0;
+    CutRule cut = AreaEdges(shift);
+    return DrawTiles(graph, X, Y, sx, sy, where == AREA_CUT ? &cut : nullptr, sx, sy);
+}
+
 }  // namespace
 
 int DrawGraphD3D(const GraphRecord* graph, int x, int y, float xf, float yf, int trans, int intPos)
 {
     if (!DeviceObjects.device || !graph || !graph->image)
         return -1;
-    float X = xf - 0.5f, Y = yf - 0.5f;
-    BeginSceneIfNeeded();
     int flags = (trans ? DRAW_FLAG_TRANSPARENT : 0) | (intPos ? DRAW_FLAG_KEEP_KINDS : 0);
-    SetDrawBlendStates(&graph->image->desc, FirstTexture(graph), flags);
-
-    int where = Classify(x, y, (int64_t)x + graph->width, (int64_t)y + graph->height);
-    if (where == AREA_OUTSIDE)
-        return 0;
-    CutRule cut = AreaEdges(0.0f);
-    return DrawTiles(graph, X, Y, 1.0f, 1.0f, where == AREA_CUT ? &cut : nullptr, 1.0f, 1.0f);
+    return DrawPlaced(graph, flags, x, y, (int64_t)x + graph->width, (int64_t)y + graph->height, xf - 0.5f,
+                      yf - 0.5f, 1.0f, 1.0f, 0.0f);
 }
 
 int DrawGraphStretchedD3D(int x1, int y1, int x2, int y2, float xf1, float yf1, float xf2, float yf2,
@@ -192,19 +198,11 @@ int DrawGraphStretchedD3D(int x1, int y1, int x2, int y2, float xf1, float yf1, 
     if (x1 == x2 || y1 == y2 || graph->width <= 0 || graph->height <= 0)
         return -1;
     float sx = (xf2 - xf1) / (float)graph->width, sy = (yf2 - yf1) / (float)graph->height;
-    float X = xf1 - 0.5f, Y = yf1 - 0.5f;
-    BeginSceneIfNeeded();
     int flags = trans ? DRAW_FLAG_TRANSPARENT : 0;
     if (intPos && Draw.filterMode != 1)
         flags |= DRAW_FLAG_KEEP_KINDS;
-    SetDrawBlendStates(&graph->image->desc, FirstTexture(graph), flags);
-
     int left = x1 < x2 ? x1 : x2, right = x1 < x2 ? x2 : x1;
     int top = y1 < y2 ? y1 : y2, bottom = y1 < y2 ? y2 : y1;
-    int where = Classify(left, top, right, bottom);
-    if (where == AREA_OUTSIDE)
-        return 0;
     // The vertices are shifted by half a pixel, so are the edges they are cut at.
-    CutRule cut = AreaEdges(0.5f);
-    return DrawTiles(graph, X, Y, sx, sy, where == AREA_CUT ? &cut : nullptr, sx, sy);
+    return DrawPlaced(graph, flags, left, top, right, bottom, xf1 - 0.5f, yf1 - 0.5f, sx, sy, 0.5f);
 }

@@ -92,9 +92,10 @@ void KeyedCopyRows(const BlitJob* job)
     }
 }
 
-// Mode 1 at p 128 without flags: both pixels halved and added, byte 3 0.
-template <bool Trans>
-void HalfLoop(const BlitJob* job)
+// The rows of the special-parameter loops: every source pixel S that is
+// not the key (with Trans) turns destination pixel D into op(S, D).
+template <bool Trans, class Op>
+inline void KeyedRows(const BlitJob* job, Op op)
 {
     uint8_t* d = job->dst;
     const uint8_t* s = job->src;
@@ -104,31 +105,28 @@ void HalfLoop(const BlitJob* job)
             const uint32_t S = Load(s);
             if (Trans && S == key)
                 continue;
-            Store(d, ((S >> 1) & 0x7F7F7F) + ((Load(d) >> 1) & 0x7F7F7F));
+            Store(d, op(S, Load(d)));
         }
         d += job->dstSkip;
         s += job->srcSkip;
     }
 }
 
+// Mode 1 at p 128 without flags: both pixels halved and added, byte 3 0.
+template <bool Trans>
+void HalfLoop(const BlitJob* job)
+{
+    KeyedRows<Trans>(job, [](uint32_t S, uint32_t D) { return ((S >> 1) & 0x7F7F7F) + ((D >> 1) & 0x7F7F7F); });
+}
+
 // Modes 2 and 3 at p 255 without flags: the addends are the source bytes.
 template <int Mode, bool Trans>
 void FullAddSubLoop(const BlitJob* job)
 {
-    uint8_t* d = job->dst;
-    const uint8_t* s = job->src;
-    const uint32_t key = job->transColor;
-    for (int32_t row = 0; row < job->h; row++) {
-        for (int32_t i = 0; i < job->w; i++, d += 4, s += 4) {
-            const uint32_t S = Load(s);
-            if (Trans && S == key)
-                continue;
-            const uint32_t t = S & 0xFFFFFF;
-            Store(d, Mode == BLIT_MODE_ADD ? AddPixel(Load(d), t) : SubPixel(Load(d), t));
-        }
-        d += job->dstSkip;
-        s += job->srcSkip;
-    }
+    KeyedRows<Trans>(job, [](uint32_t S, uint32_t D) {
+        const uint32_t t = S & 0xFFFFFF;
+        return Mode == BLIT_MODE_ADD ? AddPixel(D, t) : SubPixel(D, t);
+    });
 }
 
 // The leaf without blend image, brightness or alpha source: the mode's own
@@ -145,47 +143,24 @@ void PlainLeaf(const BlitJob* job)
     NormalLoop<Mode, false, false, false, Trans>(job);
 }
 
+// A leaf of the dispatch: the flag's loops, and the copy an alpha source
+// without the flag comes down to.
 template <int Mode, bool Blend, bool Bright, bool Alpha>
-void PickTrans(const BlitJob* job)
-{
-    if (!Blend && !Bright && !Alpha)
-        return job->transFlag ? PlainLeaf<Mode, true>(job) : PlainLeaf<Mode, false>(job);
-    if (Mode == BLIT_MODE_COPY && Alpha && !Blend && !Bright && !job->transFlag)
-        return CopyRows(job);
-    job->transFlag ? NormalLoop<Mode, Blend, Bright, Alpha, true>(job)
-                   : NormalLoop<Mode, Blend, Bright, Alpha, false>(job);
-}
-
-template <int Mode, bool Blend, bool Bright>
-void PickAlpha(const BlitJob* job)
-{
-    job->alphaSource ? PickTrans<Mode, Blend, Bright, true>(job) : PickTrans<Mode, Blend, Bright, false>(job);
-}
-
-template <int Mode, bool Blend>
-void PickBright(const BlitJob* job)
-{
-    job->brightActive ? PickAlpha<Mode, Blend, true>(job) : PickAlpha<Mode, Blend, false>(job);
-}
-
-template <int Mode>
-void PickBlend(const BlitJob* job)
-{
-    job->blend ? PickBright<Mode, true>(job) : PickBright<Mode, false>(job);
-}
+struct NormalLeaf {
+    static void Run(const BlitJob* job)
+    {
+        if (!Blend && !Bright && !Alpha)
+            return job->transFlag ? PlainLeaf<Mode, true>(job) : PlainLeaf<Mode, false>(job);
+        if (Mode == BLIT_MODE_COPY && Alpha && !Blend && !Bright && !job->transFlag)
+            return CopyRows(job);
+        job->transFlag ? NormalLoop<Mode, Blend, Bright, Alpha, true>(job)
+                       : NormalLoop<Mode, Blend, Bright, Alpha, false>(job);
+    }
+};
 
 } // namespace
 
 void BlitNormal32Direct(const BlitJob* job)
 {
-    switch (job->mode) {
-    case BLIT_MODE_COPY: return PickBlend<BLIT_MODE_COPY>(job);
-    case BLIT_MODE_ALPHA: return PickBlend<BLIT_MODE_ALPHA>(job);
-    case BLIT_MODE_ADD: return PickBlend<BLIT_MODE_ADD>(job);
-    case BLIT_MODE_SUB: return PickBlend<BLIT_MODE_SUB>(job);
-    case BLIT_MODE_MUL: return PickBlend<BLIT_MODE_MUL>(job);
-    case BLIT_MODE_INVERT: return PickBlend<BLIT_MODE_INVERT>(job);
-    case BLIT_MODE_MUL_BLEND: return PickBlend<BLIT_MODE_MUL_BLEND>(job);
-    default: return;
-    }
+    DispatchModes<NormalLeaf>(job);
 }

@@ -149,4 +149,40 @@ inline uint32_t Rule(const Ctx& c, uint32_t D, uint32_t S, uint32_t f)
     return top | out;
 }
 
+// The choice of a 32-bit direct-source loop, made once per call: Leaf<Mode,
+// Blend, Bright, Alpha>::Run(job) for the job's mode and flags, so that each
+// combination is a loop of its own. Modes that draw nothing run nothing.
+template <template <int, bool, bool, bool> class Leaf, int Mode, bool Blend, bool Bright>
+inline void PickAlpha(const BlitJob* job)
+{
+    job->alphaSource ? Leaf<Mode, Blend, Bright, true>::Run(job) : Leaf<Mode, Blend, Bright, false>::Run(job);
+}
+
+template <template <int, bool, bool, bool> class Leaf, int Mode, bool Blend>
+inline void PickBright(const BlitJob* job)
+{
+    job->brightActive ? PickAlpha<Leaf, Mode, Blend, true>(job) : PickAlpha<Leaf, Mode, Blend, false>(job);
+}
+
+template <template <int, bool, bool, bool> class Leaf, int Mode>
+inline void PickBlend(const BlitJob* job)
+{
+    job->blend ? PickBright<Leaf, Mode, true>(job) : PickBright<Leaf, Mode, false>(job);
+}
+
+template <template <int, bool, bool, bool> class Leaf>
+inline void DispatchModes(const BlitJob* job)
+{
+    switch (job->mode) {
+    case BLIT_MODE_COPY: return PickBlend<Leaf, BLIT_MODE_COPY>(job);
+    case BLIT_MODE_ALPHA: return PickBlend<Leaf, BLIT_MODE_ALPHA>(job);
+    case BLIT_MODE_ADD: return PickBlend<Leaf, BLIT_MODE_ADD>(job);
+    case BLIT_MODE_SUB: return PickBlend<Leaf, BLIT_MODE_SUB>(job);
+    case BLIT_MODE_MUL: return PickBlend<Leaf, BLIT_MODE_MUL>(job);
+    case BLIT_MODE_INVERT: return PickBlend<Leaf, BLIT_MODE_INVERT>(job);
+    case BLIT_MODE_MUL_BLEND: return PickBlend<Leaf, BLIT_MODE_MUL_BLEND>(job);
+    default: return;
+    }
+}
+
 } // namespace blit32

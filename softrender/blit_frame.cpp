@@ -7,33 +7,14 @@
 #include <string.h>
 
 #include "image/soft_blend_tables.h"
+#include "softrender/blit_setup.h"
+
+using namespace blitsetup;
 
 namespace {
 
 // The palette scratch copy of the frame (not reentrant, as the blit).
 uint32_t PaletteScratch[256];
-
-int64_t Clamp64(int64_t v, int64_t lo, int64_t hi)
-{
-    return v < lo ? lo : (v > hi ? hi : v);
-}
-
-// The bytes per pixel that the kernels step by for a source.
-int32_t SourceStep(const BlitImageDesc* image)
-{
-    if (image->paletteFlag == 1)
-        return 1;
-    if (image->pixelKind == 1)
-        return 4;
-    return image->alphaFlag == 1 ? 4 : 2;
-}
-
-// Non-null pixels, a positive size and rows that do not overlap.
-bool IsUsable(const BlitImageDesc* image, int32_t bytesPerPixel)
-{
-    return image->pixels && image->width > 0 && image->height > 0 && image->pitch > 0 &&
-           (int64_t)image->width * bytesPerPixel <= image->pitch;
-}
 
 // A view's whole body: the run table describes the body, not a part of it.
 bool IsWholeBody(const BlitImageDesc* image)
@@ -49,44 +30,17 @@ void PlanAndRunBlit(const BlitImageDesc* dst, const BlitImageDesc* src, int32_t 
 {
     if (!dst || !src || !draw)
         return;
-    if (src->pixelKind != dst->pixelKind || dst->paletteFlag == 1 || dst->alphaFlag == 1)
+    BlitGates g;
+    if (!PassGates(dst, src, draw, &g))
         return;
-    const int32_t kind = src->pixelKind;
-    if (kind != 0 && kind != 1)
-        return;
+    const int32_t kind = g.kind, mode = g.mode, p = g.param, dstBpp = g.dstBpp, srcBpp = g.srcBpp;
 
-    // Parameter gates.
-    int32_t mode = draw->mode;
-    const int32_t p = draw->param;
-    if (p < 0 || p > 255)
+    ClipBox box;
+    if (!ClipToArea(dst, draw, x, y, (int64_t)x + src->width, (int64_t)y + src->height, &box))
         return;
-    if (mode == BLIT_MODE_ALPHA && p == 255)
-        mode = BLIT_MODE_COPY;
-    if ((mode == BLIT_MODE_ALPHA || mode == BLIT_MODE_ADD || mode == BLIT_MODE_SUB) && p == 0)
-        return;
-    if (mode < 0 || (mode > BLIT_MODE_MUL && mode < BLIT_MODE_INVERT) || mode > BLIT_MODE_MUL_BLEND)
-        return;
-
-    const int32_t dstBpp = kind == 1 ? 4 : 2;
-    const int32_t srcBpp = SourceStep(src);
-    if (dst->bytesPerPixel != dstBpp || src->bytesPerPixel != srcBpp)
-        return;
-    if (!IsUsable(dst, dstBpp) || !IsUsable(src, srcBpp))
-        return;
-
-    // Clip against the draw area, itself kept within the destination.
-    const int64_t areaLeft = Clamp64(draw->area.left, 0, dst->width);
-    const int64_t areaTop = Clamp64(draw->area.top, 0, dst->height);
-    const int64_t areaRight = Clamp64(draw->area.right, areaLeft, dst->width);
-    const int64_t areaBottom = Clamp64(draw->area.bottom, areaTop, dst->height);
-    const int64_t left = Clamp64(x, areaLeft, areaRight);
-    const int64_t top = Clamp64(y, areaTop, areaBottom);
-    const int64_t right = Clamp64((int64_t)x + src->width, left, areaRight);
-    const int64_t bottom = Clamp64((int64_t)y + src->height, top, areaBottom);
-    const int64_t w = right - left;
-    const int64_t h = bottom - top;
-    if (w <= 0 || h <= 0)
-        return;
+    const int64_t left = box.left, top = box.top;
+    const int64_t w = box.right - left;
+    const int64_t h = box.bottom - top;
     const int64_t ox = left - x;
     const int64_t oy = top - y;
 

@@ -32,42 +32,17 @@ struct RunKernel {
 };
 
 template <int Mode, bool Blend, bool Bright, bool Alpha>
-void RunLeaf(const BlitJob* job)
-{
-    RunKernel<Mode, Blend, Bright, Alpha> kernel(job);
-    WalkRunTable(job, kernel);
-}
-
-template <int Mode, bool Blend, bool Bright>
-void PickAlpha(const BlitJob* job)
-{
-    job->alphaSource ? RunLeaf<Mode, Blend, Bright, true>(job) : RunLeaf<Mode, Blend, Bright, false>(job);
-}
-
-template <int Mode, bool Blend>
-void PickBright(const BlitJob* job)
-{
-    job->brightActive ? PickAlpha<Mode, Blend, true>(job) : PickAlpha<Mode, Blend, false>(job);
-}
-
-template <int Mode>
-void PickBlend(const BlitJob* job)
-{
-    job->blend ? PickBright<Mode, true>(job) : PickBright<Mode, false>(job);
-}
+struct RunLeaf {
+    static void Run(const BlitJob* job)
+    {
+        RunKernel<Mode, Blend, Bright, Alpha> kernel(job);
+        WalkRunTable(job, kernel);
+    }
+};
 
 } // namespace
 
 void BlitRun32Direct(const BlitJob* job)
 {
-    switch (job->mode) {
-    case BLIT_MODE_COPY: return PickBlend<BLIT_MODE_COPY>(job);
-    case BLIT_MODE_ALPHA: return PickBlend<BLIT_MODE_ALPHA>(job);
-    case BLIT_MODE_ADD: return PickBlend<BLIT_MODE_ADD>(job);
-    case BLIT_MODE_SUB: return PickBlend<BLIT_MODE_SUB>(job);
-    case BLIT_MODE_MUL: return PickBlend<BLIT_MODE_MUL>(job);
-    case BLIT_MODE_INVERT: return PickBlend<BLIT_MODE_INVERT>(job);
-    case BLIT_MODE_MUL_BLEND: return PickBlend<BLIT_MODE_MUL_BLEND>(job);
-    default: return;
-    }
+    DispatchModes<RunLeaf>(job);
 }

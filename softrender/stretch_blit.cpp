@@ -4,31 +4,13 @@
 // pointer outside the images or a loop without end.
 #include "softrender/stretch_blit.h"
 
+#include "softrender/blit_setup.h"
 #include "softrender/blit_source_loops.h"
 
+using namespace blitsetup;
 using namespace srcloops;
 
 namespace {
-
-int64_t Clamp64(int64_t v, int64_t lo, int64_t hi)
-{
-    return v < lo ? lo : (v > hi ? hi : v);
-}
-
-int32_t SourceStep(const BlitImageDesc* image)
-{
-    if (image->paletteFlag == 1)
-        return 1;
-    if (image->pixelKind == 1)
-        return 4;
-    return image->alphaFlag == 1 ? 4 : 2;
-}
-
-bool IsUsable(const BlitImageDesc* image, int32_t bytesPerPixel)
-{
-    return image->pixels && image->width > 0 && image->height > 0 && image->pitch > 0 &&
-           (int64_t)image->width * bytesPerPixel <= image->pitch;
-}
 
 // One axis of the stepping: the accumulator, its step, and the source
 // position as an index bounded by the last index the axis may reach.
@@ -184,34 +166,14 @@ void PlanAndRunStretch(const BlitImageDesc* dst, const BlitImageDesc* src, const
     const int64_t w = R - L, h = B - T;
     if (w == 0 || h == 0)
         return;
-    if (src->pixelKind != dst->pixelKind || dst->paletteFlag == 1 || dst->alphaFlag == 1)
-        return;
     if (w == src->width && h == src->height && !mirrorX && !mirrorY) {
         PlanAndRunBlit(dst, src, (int32_t)L, (int32_t)T, transFlag, blend, draw);
         return;
     }
-    const int32_t kind = src->pixelKind;
-    if (kind != 0 && kind != 1)
+    BlitGates g;
+    if (!PassGates(dst, src, draw, &g))
         return;
-
-    // Parameter gates (palette sources share them).
-    int32_t mode = draw->mode;
-    const int32_t p = draw->param;
-    if (p < 0 || p > 255)
-        return;
-    if (mode == BLIT_MODE_ALPHA && p == 255)
-        mode = BLIT_MODE_COPY;
-    if ((mode == BLIT_MODE_ALPHA || mode == BLIT_MODE_ADD || mode == BLIT_MODE_SUB) && p == 0)
-        return;
-    if (mode < 0 || (mode > BLIT_MODE_MUL && mode < BLIT_MODE_INVERT) || mode > BLIT_MODE_MUL_BLEND)
-        return;
-
-    const int32_t dstBpp = kind == 1 ? 4 : 2;
-    const int32_t srcBpp = SourceStep(src);
-    if (dst->bytesPerPixel != dstBpp || src->bytesPerPixel != srcBpp)
-        return;
-    if (!IsUsable(dst, dstBpp) || !IsUsable(src, srcBpp))
-        return;
+    const int32_t kind = g.kind, mode = g.mode, p = g.param, srcBpp = g.srcBpp;
 
     // Scale steps: one source pixel in 1/65536 destination pixels. A step of
     // 0 (a shrink beyond 65536 to 1) could never advance the source.
@@ -220,16 +182,11 @@ void PlanAndRunStretch(const BlitImageDesc* dst, const BlitImageDesc* src, const
     if (sx <= 0 || sy <= 0)
         return;
 
-    // Clip against the draw area, itself kept within the destination.
-    const int64_t areaLeft = Clamp64(draw->area.left, 0, dst->width);
-    const int64_t areaTop = Clamp64(draw->area.top, 0, dst->height);
-    const int64_t areaRight = Clamp64(draw->area.right, areaLeft, dst->width);
-    const int64_t areaBottom = Clamp64(draw->area.bottom, areaTop, dst->height);
-    const int64_t cl = Clamp64(L, areaLeft, areaRight), cr = Clamp64(R, cl, areaRight);
-    const int64_t ct = Clamp64(T, areaTop, areaBottom), cb = Clamp64(B, ct, areaBottom);
-    const int64_t cw = cr - cl, ch = cb - ct;
-    if (cw <= 0 || ch <= 0)
+    ClipBox box;
+    if (!ClipToArea(dst, draw, L, T, R, B, &box))
         return;
+    const int64_t cl = box.left, ct = box.top;
+    const int64_t cw = box.right - cl, ch = box.bottom - ct;
 
     // Start indices from the cut-away offsets; both stay below the source
     // size, and the last index an axis reaches bounds the region read.
@@ -242,7 +199,7 @@ void PlanAndRunStretch(const BlitImageDesc* dst, const BlitImageDesc* src, const
     const int64_t r0 = mirrorY ? srcH - 1 - qy : qy;
 
     StretchJob j = {};
-    j.dst = dst->pixels + ct * dst->pitch + cl * dstBpp;
+    j.dst = dst->pixels + ct * dst->pitch + cl * g.dstBpp;
     j.dstPitch = dst->pitch;
     j.cw = (int32_t)cw;
     j.ch = (int32_t)ch;
