@@ -15,32 +15,10 @@
 #include "image/mem_image.h"
 #include "image/soft_blend_tables.h"
 #include "softrender/blit_kernels.h"
+#include "tests/softrender/page_end_buffer.h"
 #include "softrender/mem_blit.h"
 
 namespace {
-
-// Bytes that end exactly where a PAGE_NOACCESS page starts.
-class PageEndBuffer {
-public:
-    explicit PageEndBuffer(size_t bytes)
-    {
-        const size_t page = 4096;
-        span_ = (bytes + page - 1) / page * page;
-        base_ = (uint8_t*)VirtualAlloc(nullptr, span_ + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-        DWORD old;
-        VirtualProtect(base_ + span_, page, PAGE_NOACCESS, &old);
-        data_ = base_ + span_ - bytes;
-    }
-    ~PageEndBuffer() { VirtualFree(base_, 0, MEM_RELEASE); }
-    PageEndBuffer(const PageEndBuffer&) = delete;
-    PageEndBuffer& operator=(const PageEndBuffer&) = delete;
-    uint8_t* data() const { return data_; }
-
-private:
-    uint8_t* base_;
-    uint8_t* data_;
-    size_t span_;
-};
 
 const int kGuard = 3; // guard pixels on every side of a destination
 

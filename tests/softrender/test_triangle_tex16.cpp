@@ -19,6 +19,7 @@
 
 #include "image/soft_blend_tables.h"
 #include "softrender/triangle_raster.h"
+#include "tests/softrender/page_end_buffer.h"
 #include "tests/softrender/triangle_reference.h"
 
 namespace {
@@ -183,24 +184,16 @@ const uint8_t kGuardByte = 0xA5;
 
 // Pixels that end right before an inaccessible page.
 struct FencedImage {
-    uint8_t* base = nullptr;
+    PageEndBuffer memory;
     BlitImageDesc d{};
+    // The last row ends at the fence, without its pitch padding.
     FencedImage(int w, int h, int bpp, int kind, int palette, int alpha, int pitchExtra = 0)
+        : memory(((size_t)w * bpp + pitchExtra) * (h - 1) + (size_t)w * bpp)
     {
-        SYSTEM_INFO info;
-        GetSystemInfo(&info);
-        const size_t page = info.dwPageSize;
-        // The last row ends at the fence, without its pitch padding.
-        const size_t pitch = (size_t)w * bpp + pitchExtra;
-        const size_t bytes = pitch * (h - 1) + (size_t)w * bpp;
-        const size_t body = (bytes + page - 1) / page * page;
-        base = (uint8_t*)VirtualAlloc(nullptr, body + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-        DWORD old;
-        VirtualProtect(base + body, page, PAGE_NOACCESS, &old);
         d.width = w;
         d.height = h;
-        d.pitch = (int32_t)pitch;
-        d.pixels = base + body - bytes;
+        d.pitch = (int32_t)((size_t)w * bpp + pitchExtra);
+        d.pixels = memory.data();
         d.bytesPerPixel = bpp;
         d.pixelKind = kind;
         d.paletteFlag = palette;
@@ -209,9 +202,6 @@ struct FencedImage {
         d.bodyWidth = w;
         d.bodyHeight = h;
     }
-    FencedImage(const FencedImage&) = delete;
-    FencedImage& operator=(const FencedImage&) = delete;
-    ~FencedImage() { VirtualFree(base, 0, MEM_RELEASE); }
 };
 
 // A 16-bit destination with guard bytes on both sides.
