@@ -14,6 +14,7 @@
 
 #include "movie/dshow_frame_renderer.h"
 #include "movie/dshow_media_type.h"
+#include "tests/movie/avi_writer.h"
 #include "tests/movie/dshow_test_filter.h"
 
 namespace {
@@ -222,101 +223,15 @@ std::vector<BYTE> FrameTopDown(int frame)
     return image;
 }
 
-void Put32(std::vector<BYTE>& out, DWORD value)
+DWORD FrameRgb(int frame, int x, int y)
 {
-    for (int i = 0; i < 4; i++)
-        out.push_back(BYTE(value >> (8 * i)));
-}
-
-void PutTag(std::vector<BYTE>& out, const char* tag)
-{
-    out.insert(out.end(), tag, tag + 4);
-}
-
-void PutBytes(std::vector<BYTE>& out, const void* data, size_t size)
-{
-    const BYTE* bytes = static_cast<const BYTE*>(data);
-    out.insert(out.end(), bytes, bytes + size);
-}
-
-// Writes the size of the chunk or list whose size field is at `at`.
-void Close(std::vector<BYTE>& out, size_t at)
-{
-    DWORD size = DWORD(out.size() - at - 4);
-    memcpy(&out[at], &size, 4);
+    BYTE p[3];
+    FramePixel(frame, x, y, p);
+    return DWORD(p[2]) << 16 | DWORD(p[1]) << 8 | p[0];
 }
 
 // 8 x 6 pixels, 24-bit bottom-up DIB frames, 10 frames a second.
-std::vector<BYTE> MakeAvi()
-{
-    std::vector<BYTE> avi;
-    PutTag(avi, "RIFF");
-    size_t riff = avi.size();
-    Put32(avi, 0);
-    PutTag(avi, "AVI ");
-
-    PutTag(avi, "LIST");
-    size_t hdrl = avi.size();
-    Put32(avi, 0);
-    PutTag(avi, "hdrl");
-    PutTag(avi, "avih");
-    Put32(avi, 56);
-    const DWORD header[14] = {100000, 0, 0, 0x10 /* has index */, kFrames, 0, 1, kStride * kHeight,
-                              kWidth, kHeight, 0, 0, 0, 0};
-    PutBytes(avi, header, sizeof(header));
-
-    PutTag(avi, "LIST");
-    size_t strl = avi.size();
-    Put32(avi, 0);
-    PutTag(avi, "strl");
-    PutTag(avi, "strh");
-    Put32(avi, 56);
-    PutTag(avi, "vids");
-    PutTag(avi, "DIB ");
-    const DWORD stream[10] = {0, 0, 0, 1, 10, 0, kFrames, kStride * kHeight, 0xFFFFFFFF, 0};
-    PutBytes(avi, stream, sizeof(stream));
-    const short frameRect[4] = {0, 0, short(kWidth), short(kHeight)};
-    PutBytes(avi, frameRect, sizeof(frameRect));
-    PutTag(avi, "strf");
-    Put32(avi, sizeof(BITMAPINFOHEADER));
-    BITMAPINFOHEADER bitmap = {};
-    bitmap.biSize = sizeof(bitmap);
-    bitmap.biWidth = kWidth;
-    bitmap.biHeight = kHeight;
-    bitmap.biPlanes = 1;
-    bitmap.biBitCount = 24;
-    bitmap.biCompression = BI_RGB;
-    bitmap.biSizeImage = kStride * kHeight;
-    PutBytes(avi, &bitmap, sizeof(bitmap));
-    Close(avi, strl);
-    Close(avi, hdrl);
-
-    PutTag(avi, "LIST");
-    size_t movi = avi.size();
-    Put32(avi, 0);
-    PutTag(avi, "movi");
-    std::vector<DWORD> offsets;
-    for (int frame = 0; frame < kFrames; frame++) {
-        offsets.push_back(DWORD(avi.size() - (movi + 4)));
-        PutTag(avi, "00db");
-        Put32(avi, kStride * kHeight);
-        std::vector<BYTE> image = FrameTopDown(frame);
-        for (int row = kHeight - 1; row >= 0; row--)
-            PutBytes(avi, &image[row * kStride], kStride);
-    }
-    Close(avi, movi);
-
-    PutTag(avi, "idx1");
-    Put32(avi, 16 * kFrames);
-    for (int frame = 0; frame < kFrames; frame++) {
-        PutTag(avi, "00db");
-        Put32(avi, 0x10); // key frame
-        Put32(avi, offsets[frame]);
-        Put32(avi, kStride * kHeight);
-    }
-    Close(avi, riff);
-    return avi;
-}
+std::vector<BYTE> MakeAvi() { return MakeUncompressedAvi(kWidth, kHeight, kFrames, 10, FrameRgb); }
 
 TEST(MovieFrameRenderer, PlaysAnUncompressedAviInThePlatformGraph)
 {
