@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/game/game_process.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -20,34 +21,7 @@ namespace {
 const char* const WindowTitle = "星霊譚 -ENDLESS VANGUARD-";
 const int W = 1280, H = 720;
 
-struct Process {
-    PROCESS_INFORMATION info = {};
-    bool started = false;
-
-    bool Start(const std::string& exe, const std::string& directory)
-    {
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        std::string command = "\"" + exe + "\"";
-        started = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                 directory.c_str(), &si, &info) != 0;
-        return started;
-    }
-    bool WaitExit(DWORD ms, DWORD* code)
-    {
-        return WaitForSingleObject(info.hProcess, ms) == WAIT_OBJECT_0 &&
-               GetExitCodeProcess(info.hProcess, code) != 0;
-    }
-    ~Process()
-    {
-        if (!started)
-            return;
-        if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
-            TerminateProcess(info.hProcess, 99);
-        CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
-    }
-};
+using Process = GameProcess;
 
 // The client area as 0x00RRGGBB pixels, top row first; empty on failure.
 std::vector<uint32_t> Capture(HWND window)

@@ -5,41 +5,14 @@
 
 #include <string>
 
+#include "tests/game/game_process.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 const char* const WindowTitle = "星霊譚 -ENDLESS VANGUARD-";
 
-struct Process {
-    PROCESS_INFORMATION info = {};
-    bool started = false;
-
-    bool Start(const std::string& exe, const std::string& directory)
-    {
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        std::string command = "\"" + exe + "\"";
-        started = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                 directory.c_str(), &si, &info) != 0;
-        return started;
-    }
-    bool WaitExit(DWORD ms, DWORD* code)
-    {
-        if (WaitForSingleObject(info.hProcess, ms) != WAIT_OBJECT_0)
-            return false;
-        return GetExitCodeProcess(info.hProcess, code) != 0;
-    }
-    ~Process()
-    {
-        if (!started)
-            return;
-        if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
-            TerminateProcess(info.hProcess, 99);
-        CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
-    }
-};
+using Process = GameProcess;
 
 HWND WaitForWindow(DWORD ms)
 {
