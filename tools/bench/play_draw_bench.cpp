@@ -20,25 +20,9 @@
 #include "graphics/draw_calls.h"
 #include "graphics/draw_target.h"
 #include "runtime/library.h"
+#include "tools/bench/bench_clock.h"
 
 namespace {
-
-double Seconds(const LARGE_INTEGER& a, const LARGE_INTEGER& b, const LARGE_INTEGER& frequency)
-{
-    return (double)(b.QuadPart - a.QuadPart) / (double)frequency.QuadPart;
-}
-
-double ThreadCpuSeconds()
-{
-    FILETIME created, exited, kernel, user;
-    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-    ULARGE_INTEGER k, u;
-    k.LowPart = kernel.dwLowDateTime;
-    k.HighPart = kernel.dwHighDateTime;
-    u.LowPart = user.dwLowDateTime;
-    u.HighPart = user.dwHighDateTime;
-    return (double)(k.QuadPart + u.QuadPart) * 1e-7;
-}
 
 void MeasureArea(int area, int frames)
 {
@@ -47,8 +31,6 @@ void MeasureArea(int area, int frames)
     paused = 0;
     areaIndex = area;
     StartArea();
-    LARGE_INTEGER frequency, t0, t1, t2;
-    QueryPerformanceFrequency(&frequency);
     double wall = 0.0, cpu = 0.0, present = 0.0;
     int most = 0, measured = 0;
     for (int f = 0; f < frames && areaIndex == area; f++) {
@@ -58,8 +40,7 @@ void MeasureArea(int area, int frames)
         actionHold[0][3] = f % 8 == 0 ? 1 : 0;  // shoot
         actionHold[0][2] = f % 40 == 0 ? 1 : 0; // jump
         ClearDrawTarget(nullptr);
-        double c0 = ThreadCpuSeconds();
-        QueryPerformanceCounter(&t0);
+        double c0 = CpuTime(), t0 = Now();
         if (startLinePassed)
             DrawGraphAt(0, 0, AreaBackgroundGraph(areaIndex % 5), 0);
         if (!IsPlayerHeld()) {
@@ -69,12 +50,10 @@ void MeasureArea(int area, int frames)
         UpdatePlayScene();
         playFrame++;
         DrawPlayScene();
-        QueryPerformanceCounter(&t1);
-        double c1 = ThreadCpuSeconds();
+        double t1 = Now(), c1 = CpuTime();
         PresentScreen();
-        QueryPerformanceCounter(&t2);
-        wall += Seconds(t0, t1, frequency);
-        present += Seconds(t1, t2, frequency);
+        wall += t1 - t0;
+        present += Now() - t1;
         cpu += c1 - c0;
         measured++;
         int count = 0;
