@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "game/action_input.h"
 #include "game/actor_pool.h"
@@ -71,8 +72,14 @@ void MeasureArea(int area, int frames)
 
 int main(int argc, char** argv)
 {
+    // --software: the same frames on the software renderer.
+    if (argc > 1 && strcmp(argv[1], "--software") == 0) {
+        AllowDirect3D(0);
+        argv++;
+        argc--;
+    }
     if (argc < 2 || !SetCurrentDirectoryA(argv[1])) {
-        fprintf(stderr, "usage: play_draw_bench DATA_DIR [frames [area...]]\n");
+        fprintf(stderr, "usage: play_draw_bench [--software] DATA_DIR [frames [area...]]\n");
         return 2;
     }
     int frames = argc > 2 ? atoi(argv[2]) : 1200;
