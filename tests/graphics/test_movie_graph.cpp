@@ -26,6 +26,7 @@
 #include "runtime/memory.h"
 #include "tests/movie/avi_writer.h"
 #include "tests/support/test_support.h"
+#include "tests/graphics/library_start.h"
 
 namespace {
 
@@ -99,12 +100,7 @@ protected:
         GetCurrentDirectoryA(sizeof previous, previous);
         SetCurrentDirectoryA(dir.c_str());
         WriteBytesToFile("clip.avi", MakeUncompressedAvi(kWidth, kHeight, kFrames, kFps, Pixel));
-        Screen.width = Screen.height = Screen.depth = Screen.refresh = 0;
-        AllowDirect3D(direct3D);
-        ChangeWindowMode(1);
-        SetLogFileOutput(0);
-        SetKeepRunningInBackground(1);
-        started = SetScreenMode(320, 240, 32, 0) == 0 && InitLibraryLocked() == 0 && Screen.hardware == direct3D;
+        started = StartLibraryInWindow(320, 240, direct3D);
     }
     static void TearDownTestSuite()
     {

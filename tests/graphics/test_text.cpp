@@ -575,13 +575,7 @@ class TextSoftware : public testing::Test {};
 
 TEST_F(TextSoftware, PlainTextIsWrittenIntoTheScreenImageInsideTheDrawArea)
 {
-    Screen.width = Screen.height = Screen.depth = Screen.refresh = 0;
-    ASSERT_EQ(0, AllowDirect3D(0));
-    ChangeWindowMode(1);
-    SetLogFileOutput(0);
-    SetKeepRunningInBackground(1);
-    ASSERT_EQ(0, SetScreenMode(640, 480, 32, 0));
-    ASSERT_EQ(0, InitLibraryLocked());
+    ASSERT_TRUE(StartLibraryInWindow(640, 480, 0));
     ASSERT_EQ(0, Screen.hardware);
     int f = CreateFontToHandle(nullptr, 24, 6, 0, -1, -1, 0, -1, -1);
     ASSERT_NE(-1, f);

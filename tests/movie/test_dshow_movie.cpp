@@ -22,6 +22,7 @@
 #include "tests/movie/dshow_test_filter.h"
 #include "tests/support/test_support.h"
 #include "tools/packer/archive_writer.h"
+#include "tests/graphics/library_start.h"
 
 static std::vector<std::string> logged;
 extern "C" int RealWriteLog(const char* text) asm(REAL_SYMBOL("_Z8WriteLogPKc"));
@@ -113,11 +114,7 @@ protected:
         SetArchiveExtension("ukx");
         SetArchiveKeyString("KOWR");
 
-        AllowDirect3D(0);
-        ChangeWindowMode(1);
-        SetLogFileOutput(0);
-        SetKeepRunningInBackground(1);
-        started = SetScreenMode(320, 240, 32, 0) == 0 && InitLibraryLocked() == 0;
+        started = StartLibraryInWindow(320, 240, 0);
     }
     static void TearDownTestSuite()
     {

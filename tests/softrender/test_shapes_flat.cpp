@@ -27,6 +27,7 @@
 #include "runtime/library.h"
 #include "runtime/memory.h"
 #include "softrender/shape_raster.h"
+#include "tests/graphics/library_start.h"
 
 namespace {
 
@@ -720,13 +721,7 @@ class ShapesFlatScreen : public ::testing::Test {};
 
 TEST_F(ShapesFlatScreen, ShapeCallsLandOnTheSoftwareScreen)
 {
-    Screen.width = Screen.height = Screen.depth = Screen.refresh = 0;
-    ASSERT_EQ(0, AllowDirect3D(0));
-    ChangeWindowMode(1);
-    SetLogFileOutput(0);
-    SetKeepRunningInBackground(1);
-    ASSERT_EQ(0, SetScreenMode(640, 480, 32, 0));
-    ASSERT_EQ(0, InitLibraryLocked());
+    ASSERT_TRUE(StartLibraryInWindow(640, 480, 0));
     ASSERT_EQ(0, Screen.hardware);
     SelectDrawTarget(DRAW_TARGET_BACK);
     SelectBlendMode(0, 0);
