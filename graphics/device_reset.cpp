@@ -8,6 +8,7 @@
 #include "graphics/graph_loading.h"
 #include "graphics/graph_record.h"
 #include "graphics/matrix_math.h"
+#include "graphics/model.h"
 #include "graphics/state_cache.h"
 #include "graphics/transform3d.h"
 #include "runtime/input.h"
@@ -79,9 +80,11 @@ int ResetDevice(int modeFlag, int width, int height, int depth, int refresh)
         RunGraphRestoreHandler();
     } else {
         RestoreAllGraphs();
+        RestoreModelTextures();
         RecreateAllFonts();
     }
     ApplyDefault2DStates();
+    RestoreAllModelBases();
     Draw.lightsFullRefresh = 1;
     if (modeFlag == 0) {
         SetWorldMatrix(&Draw.world);
@@ -218,6 +221,7 @@ int RunGraphRestoreHandler()
 {
     // No handler set means the default one: reload every graph from its file.
     (restoreHandler ? restoreHandler : RestoreAllGraphs)();
+    RestoreModelTextures();
     // Fonts come back in their own slots, so their handles stay valid.
     RecreateAllFonts();
     return 0;
