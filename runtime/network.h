@@ -1,20 +1,19 @@
-// Socket networking (never started by this program) and the byte ring that
-// its queues and the sound layer's players share.
+// Socket networking over asynchronous window messages: stream connections
+// whose data travels as length-prefixed blocks. Nothing in this program
+// starts it, so every entry returns at once; the byte ring it queues with is
+// shared with the sound layer.
 #pragma once
 
 #include <windows.h>
 
-int TermNetwork();
-int PumpNetworkMessages(int closeLost);
+#include "runtime/ring_buffer.h"
+
+int RecvSocket(int handle);
+int SendSocket(int handle);
+int AcceptNetWork();
 int OnSocketMessage(WPARAM socket, LPARAM event);
-
-struct RingBuffer {
-    unsigned char* data;
-    int readPos;
-    int writePos;
-    int used;
-    int size;
-};
-
-int ReadRingBuffer(RingBuffer* ring, void* destination, int count, int peek);
-int ReleaseRingBuffer(RingBuffer* ring);
+int PumpNetworkMessages(int closeLost);
+int TermNetwork();
+int CloseNetHandleNow(int handle);
+int FlushAndCloseNetHandle(int handle);
+int LogNetworkError(const char* format, ...);
