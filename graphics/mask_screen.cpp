@@ -228,6 +228,19 @@ static MEMIMG* TargetImage()
     return image ? image : &SoftPrimaryScreen;
 }
 
+// A new render target comes with the device's full viewport and scissor:
+// the draw area is sent again.
+static void ReapplyDrawArea()
+{
+    if (Draw.emptyArea)
+        return;
+    const int force = DeviceStateCache.force;
+    DeviceStateCache.force = 1;
+    SetViewportFromRect(Draw.area.left, Draw.area.top, Draw.area.right, Draw.area.bottom);
+    SetScissorRectCached(&Draw.area);
+    DeviceStateCache.force = force;
+}
+
 int SetMaskDrawing(int flag)
 {
     if (!Mask.buffer)
@@ -238,6 +251,7 @@ int SetMaskDrawing(int flag)
         if (DeviceObjects.device) {
             FlushVertexBuffer();
             SetRenderTargetCached(Mask.active && Mask.screenSurface ? Mask.screenSurface : TargetSurface());
+            ReapplyDrawArea();
         }
     } else {
         SoftDrawTarget = Mask.active && Mask.softImageCreated ? &Mask.softImage : TargetImage();
@@ -338,10 +352,7 @@ static void ComposeDirect3D(const RECT& r)
     FlushVertexBuffer();
     SetRenderTargetCached(Mask.savedTarget);
     BeginSceneIfNeeded();
-    int force = DeviceStateCache.force;
-    DeviceStateCache.force = 1;
-    SetClipArea(Draw.area.left, Draw.area.top, Draw.area.right, Draw.area.bottom);
-    DeviceStateCache.force = force;
+    ReapplyDrawArea();
 
     // Stage 0 gives the drawn colour, stage 1 the mask as alpha; the alpha
     // test passes where the mask is 0 (EQUAL), or not 0 in reverse (NOTEQUAL).
@@ -384,10 +395,7 @@ static void ComposeDirect3D(const RECT& r)
     // The next draw sets its own texture state again.
     DeviceStateCache.blendDirty = DeviceStateCache.textureDirty = 1;
     SetRenderTargetCached(Mask.screenSurface);
-    force = DeviceStateCache.force;
-    DeviceStateCache.force = 1;
-    SetClipArea(Draw.area.left, Draw.area.top, Draw.area.right, Draw.area.bottom);
-    DeviceStateCache.force = force;
+    ReapplyDrawArea();
 }
 
 int ApplyMaskSoftware(const RECT* rect)
