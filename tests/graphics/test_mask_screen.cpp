@@ -123,8 +123,9 @@ std::vector<unsigned int> MaskedBoxRow(int reverse)
     memset(mask, 0, (size_t)pitch * Screen.height);
     for (int y = 40; y < 80; y++)
         memset(mask + y * pitch + 40, 1, 40);
-    if (Screen.hardware)
+    if (Screen.hardware) {
         EXPECT_EQ(0, UpdateMaskImage(nullptr));
+    }
     SetMaskReverse(reverse);
     EXPECT_EQ(0, SetMaskDrawing(1));
     EXPECT_EQ(1, IsMaskDrawingActive());
