@@ -10,9 +10,13 @@
 #include "graphics/device_reset.h"
 #include "graphics/draw_state.h"
 #include "graphics/draw_target.h"
+#include "graphics/graph_handles.h"
+#include "graphics/graph_loading.h"
+#include "graphics/graph_record.h"
 #include "graphics/handle_table.h"
 #include "graphics/mask_screen.h"
 #include "graphics/shape_calls.h"
+#include "image/mem_image.h"
 #include "runtime/library.h"
 #include "runtime/memory.h"
 #include "screen_readback.h"
@@ -215,10 +219,38 @@ TEST(MaskHardware, LifeCycleResetAndMaskedDraw)
     End();
 }
 
+uint32_t GraphPixel(int graph, int x, int y)
+{
+    MEMIMG* image = GetGraphMemImage(graph);
+    if (!image || x >= image->width || y >= image->height)
+        return 0xDEAD;
+    uint32_t v = 0;
+    memcpy(&v, (const uint8_t*)image->pixels + (ptrdiff_t)y * image->body->pitch + x * 4, 4);
+    return v & 0xFFFFFF;
+}
+
 TEST(MaskSoftware, LifeCycleAndMaskedDraw)
 {
     Start(1);
     LifeCycleAndMaskedDraw();
+
+    // A graph target larger than the screen-sized mask: the part of a draw
+    // beyond the mask never reaches the target, the rest is composed.
+    SetDrawableGraphMode(1);
+    const int graph = CreateEmptyGraph(400, 300);
+    SetDrawableGraphMode(0);
+    ASSERT_NE(-1, graph);
+    ASSERT_EQ(0, SelectDrawTarget(graph));
+    ASSERT_EQ(0, CreateMaskBuffers(1));
+    ASSERT_EQ(0, SetMaskDrawing(1));
+    FillBoxShape(300, 200, 400, 300, ColorFromRGB(255, 0, 0));
+    EXPECT_EQ(0, SetMaskDrawing(0));
+    EXPECT_EQ(kRed, GraphPixel(graph, 310, 230));
+    EXPECT_EQ(0u, GraphPixel(graph, 330, 230));
+    EXPECT_EQ(0u, GraphPixel(graph, 310, 250));
+    EXPECT_EQ(0, TerminateMaskScreen());
+    ASSERT_EQ(0, SelectDrawTarget(DRAW_TARGET_BACK));
+    EXPECT_EQ(0, FreeGraph(graph));
     End();
 }
 
