@@ -7,6 +7,7 @@
 #include "graphics/font/font_handles.h"
 #include "graphics/graph_loading.h"
 #include "graphics/graph_record.h"
+#include "graphics/mask_screen.h"
 #include "graphics/matrix_math.h"
 #include "graphics/model.h"
 #include "graphics/state_cache.h"
@@ -38,8 +39,10 @@ int ResetDevice(int modeFlag, int width, int height, int depth, int refresh)
     // The renderer chosen at start-up stays: a software screen has no device
     // to lose, and graphs made for it have no textures to put on one.
     const bool direct3D = Screen.hardware == 1 || devicePending;
-    if (Screen.hardware)
+    if (Screen.hardware) {
+        ReleaseMaskScreen();
         ReleaseAllGraphTextures();
+    }
     TerminateDirect3D();
     if (modeFlag == 0) {
         TermInputSystem();
@@ -66,6 +69,7 @@ int ResetDevice(int modeFlag, int width, int height, int depth, int refresh)
     devicePending = 0;
 
     RecreateAllGraphTextures();
+    RestoreMaskScreen();
     // Selecting the draw target resets the 3D matrices; the loss keeps them.
     const Matrix view = Draw.view;
     const Matrix projection = Draw.projection;
