@@ -123,8 +123,8 @@ void OnComposition(HWND window, LPARAM flags)
         ReadImeString(context, GCS_COMPSTR, TextInput.composition, IME_TEXT_SIZE, true);
     if (flags & GCS_RESULTSTR) {
         char result[IME_TEXT_SIZE];
-        int bytes = ReadImeString(context, GCS_RESULTSTR, result, IME_TEXT_SIZE, true);
-        PushInputText(result, bytes);
+        ReadImeString(context, GCS_RESULTSTR, result, IME_TEXT_SIZE, true);
+        PushInputText(result, (int)strlen(result));
         ReadImeString(context, GCS_COMPSTR, TextInput.composition, IME_TEXT_SIZE, true);
     }
     if (flags & GCS_CURSORPOS) {

@@ -327,6 +327,58 @@ TEST(TextInputWindow, TypedCharactersAndImeMessages)
     EXPECT_EQ(0, SendMessageA(window, WM_IME_COMPOSITION, 0, GCS_RESULTSTR | GCS_COMPSTR | GCS_CURSORPOS));
     EXPECT_EQ("", DrainRing());
 
+    // The IME's own composition and result, as its messages bring them: a
+    // long composition is cut at a character boundary, and the result text
+    // reaches the ring in order up to its end.
+    {
+        SetImeEnabled(1);
+        HIMC context = ImmGetContext(window);
+        ASSERT_NE(nullptr, context);
+        std::string wide;
+        for (int i = 0; i < 700; i++)
+            wide += "\x82\xa0\x82\xa2";
+        const std::string sources[] = {"\x82\xa0\x82\xa2\x82\xa4", wide, std::string(1500, 'k')};
+        for (const std::string& source : sources) {
+            DrainRing();
+            // This IME reads the text as half as many characters as the
+            // length given, so the length is doubled over zero padding.
+            std::string padded = source + std::string(source.size(), '\0');
+            ASSERT_TRUE(ImmSetCompositionStringA(context, SCS_SETSTR, (void*)padded.data(), (DWORD)padded.size(),
+                                                 nullptr, 0));
+            LONG reported = ImmGetCompositionStringA(context, GCS_COMPSTR, nullptr, 0);
+            size_t length = strlen(TextInput.composition);
+            std::string label = std::to_string(source.size()) + " bytes, reported " + std::to_string(reported);
+            EXPECT_EQ(1, TextInput.composing) << label;
+            EXPECT_EQ(source.substr(0, length), std::string(TextInput.composition)) << label;
+            if (reported >= IME_TEXT_SIZE)
+                EXPECT_EQ(source[0] == 'k' ? 1023u : 1022u, length) << label;
+            else
+                EXPECT_EQ(source.size(), length) << label;
+
+            ASSERT_TRUE(ImmNotifyIME(context, NI_COMPOSITIONSTR, CPS_COMPLETE, 0));
+            EXPECT_EQ(source.substr(0, length), DrainRing()) << label;
+            EXPECT_EQ(0, TextInput.composing) << label;
+            EXPECT_STREQ("", TextInput.composition) << label;
+        }
+
+        // Reactivation closes and reopens the IME over four frames, saving
+        // the composition that was under way to put it back.
+        ImmSetOpenStatus(context, TRUE);
+        std::string padded = std::string("\x82\xa0") + std::string(2, '\0');
+        ImmSetCompositionStringA(context, SCS_SETSTR, (void*)padded.data(), (DWORD)padded.size(), nullptr, 0);
+        RequestImeReenable();
+        for (int step : {2, 3, 4, 0}) {
+            ProcessKeyInput();
+            EXPECT_EQ(step, TextInput.reenableStep);
+        }
+        EXPECT_STREQ("\x82\xa0", TextInput.reenableSaved);
+        EXPECT_TRUE(ImmGetOpenStatus(context));
+        ImmNotifyIME(context, NI_COMPOSITIONSTR, CPS_CANCEL, 0);
+        ImmReleaseContext(window, context);
+        SetImeEnabled(0);
+        DrainRing();
+    }
+
     // Clipboard text in and out.
     ASSERT_EQ(0, SetClipboardTextData("\x82\xa0xyz"));
     EXPECT_EQ(6, GetClipboardTextData(nullptr));
