@@ -361,6 +361,12 @@ TEST(TextInputWindow, TypedCharactersAndImeMessages)
             EXPECT_STREQ("", TextInput.composition) << label;
         }
 
+        // The open state the IME reports reaches the library.
+        ImmSetOpenStatus(context, TRUE);
+        EXPECT_EQ(1, GetImeOpenState());
+        ImmSetOpenStatus(context, FALSE);
+        EXPECT_EQ(0, GetImeOpenState());
+
         // Reactivation closes and reopens the IME over four frames, saving
         // the composition that was under way to put it back.
         ImmSetOpenStatus(context, TRUE);
