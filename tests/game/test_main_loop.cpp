@@ -42,9 +42,13 @@ HWND FindGameWindow()
     return FindWindowA("星霊譚 -ENDLESS VANGUARD-", nullptr);
 }
 
+// Closes the window once 30 frames have run. Start-up and a frame presented
+// through a software GL can be slow, so it waits up to 90 s; past that it
+// closes the window anyway and reports the failure, so that the loop ends.
 DWORD WINAPI CloseAfterFrames(void*)
 {
-    for (int i = 0; i < 1000; i++) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 90000) {
         HWND window = FindGameWindow();
         if (window && frameCount >= 30) {
             PostMessageA(window, WM_CLOSE, 0, 0);
@@ -52,6 +56,8 @@ DWORD WINAPI CloseAfterFrames(void*)
         }
         Sleep(10);
     }
+    if (HWND window = FindGameWindow())
+        PostMessageA(window, WM_CLOSE, 0, 0);
     return 1;
 }
 
