@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "audio/mp3_frames.h"
+#include "audio/acm_drivers.h"
 #include "audio/sound_converter.h"
 #include "runtime/memory.h"
 
@@ -38,8 +39,7 @@ void MoveWithinBuffer(SoundConverter* c, int64_t target)
 int OpenConverterAcmStream(SoundConverter* c, HACMSTREAM* stream)
 {
     *stream = nullptr;
-    if (acmStreamOpen(stream, nullptr, c->acm.sourceFormat, &c->format, nullptr, 0, 0,
-                      ACM_STREAMOPENF_NONREALTIME) != 0) {
+    if (OpenAcmStream(stream, c->acm.sourceFormat, &c->format) != 0) {
         *stream = nullptr;
         return -1;
     }
@@ -96,8 +96,7 @@ int OpenMp3AcmConverter(SoundConverter* c)
     c->dataSize = (int32_t)(walk.dataEnd - walk.dataStart);
     memset(&c->format, 0, sizeof(WAVEFORMATEX));
     c->format.wFormatTag = WAVE_FORMAT_PCM;
-    if (acmFormatSuggest(nullptr, a->sourceFormat, &c->format, sizeof(WAVEFORMATEX),
-                         ACM_FORMATSUGGESTF_WFORMATTAG) != 0)
+    if (SuggestAcmFormat(a->sourceFormat, &c->format, sizeof(WAVEFORMATEX), ACM_FORMATSUGGESTF_WFORMATTAG) != 0)
         goto fail;
     if (!IsPlayablePcmFormat(&c->format))
         goto fail;

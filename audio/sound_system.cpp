@@ -3,6 +3,7 @@
 #include <initguid.h>
 #include <dmusici.h>
 
+#include "audio/acm_drivers.h"
 #include "audio/soft_sound.h"
 #include "audio/sound_converter.h"
 #include "audio/sound_handles.h"
@@ -365,6 +366,8 @@ int TermSoundSystem()
     DeleteAllSoftSoundPlayers();
     DeleteAllMusicHandles();
     DeleteTempMidiFile();
+    // Every converter went with its sound.
+    ReleaseAcmDrivers();
 
     if (s.lockCreated) {
         DeleteCriticalSection(&s.lock);

@@ -2,6 +2,7 @@
 // formats held in memory and decoded through the ACM stream operations.
 #include <string.h>
 
+#include "audio/acm_drivers.h"
 #include "audio/sound_converter.h"
 #include "audio/wave_chunks.h"
 #include "runtime/memory.h"
@@ -109,7 +110,7 @@ int OpenWaveAcmConverter(SoundConverter* c)
 
     memset(&c->format, 0, sizeof(WAVEFORMATEX));
     c->format.wFormatTag = WAVE_FORMAT_PCM;
-    if (acmFormatSuggest(nullptr, f, &c->format, sizeof(WAVEFORMATEX), ACM_FORMATSUGGESTF_WFORMATTAG) != 0)
+    if (SuggestAcmFormat(f, &c->format, sizeof(WAVEFORMATEX), ACM_FORMATSUGGESTF_WFORMATTAG) != 0)
         goto fail;
     if (!IsPlayablePcmFormat(&c->format))
         goto fail;

@@ -52,7 +52,11 @@ int CreateDirectDrawObject()
     }
     WriteLog("初期化に成功しました\n");
     d.directDraw = dd;
-    dd->SetCooperativeLevel(GetMainWindowHwnd(), DDSCL_NORMAL | (DeviceOptions.fpuPreserve ? DDSCL_FPUPRESERVE : 0));
+    // The object only waits for the vertical blank, which needs no window at
+    // the normal level, where a null window is valid. Bound to the main window
+    // under Wine, it makes every Direct3D present and message step cost some
+    // ten times a whole frame.
+    dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL | (DeviceOptions.fpuPreserve ? DDSCL_FPUPRESERVE : 0));
     if (DeviceOptions.compositionOff)
         SetDesktopComposition(0);
     return 0;
