@@ -3,6 +3,7 @@
 // of blit32_rules.h. One loop per mode and flag combination.
 #include <string.h>
 
+#include "softrender/blit_copy.h"
 #include "softrender/blit32_rules.h"
 #include "softrender/blit32_vector.h"
 #include "softrender/blit_kernels.h"
@@ -66,7 +67,7 @@ void CopyRows(const BlitJob* job)
     const uint8_t* s = job->src;
     const size_t bytes = (size_t)job->w * 4;
     for (int32_t row = 0; row < job->h; row++) {
-        memcpy(d, s, bytes);
+        CopyPixelBytes(d, s, bytes);
         d += bytes + job->dstSkip;
         s += bytes + job->srcSkip;
     }

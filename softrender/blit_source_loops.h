@@ -6,6 +6,7 @@
 
 #include <string.h>
 
+#include "softrender/blit_copy.h"
 #include "softrender/blit16_vector.h"
 #include "softrender/blit_kernels.h"
 #include "softrender/blit_pixel_rules.h"
@@ -116,7 +117,7 @@ void NormalLoop(const BlitJob* j, const RuleContext& c)
         // The plain copy: one block per row.
         const size_t rowBytes = (size_t)j->w * dBpp;
         for (int32_t y = 0; y < j->h; y++, d += (ptrdiff_t)rowBytes + j->dstSkip, s += (ptrdiff_t)rowBytes + j->srcSkip)
-            memcpy(d, s, rowBytes);
+            CopyPixelBytes(d, s, rowBytes);
         return;
     }
     // The R5G6B5 cases of blit16_vector.h draw most of each row.

@@ -2,6 +2,7 @@
 // source's table stand in for the class test, so skip runs are never read.
 #include <string.h>
 
+#include "softrender/blit_copy.h"
 #include "softrender/blit32_rules.h"
 #include "softrender/blit32_vector.h"
 #include "softrender/blit_kernels.h"
@@ -21,7 +22,7 @@ struct RunKernel {
     void Draw(uint8_t* d, const uint8_t* s, const uint8_t* m, int n)
     {
         if (Mode == BLIT_MODE_COPY && !Bright && !Blend && !Trl) {
-            memcpy(d, s, (size_t)n * 4);
+            CopyPixelBytes(d, s, (size_t)n * 4);
             return;
         }
         if (!Blend)

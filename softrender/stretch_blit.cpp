@@ -57,6 +57,11 @@ inline Acc StepAxis(Axis<Acc>& a)
     return n;
 }
 
+// The byte offsets of the source columns of a row of a pure copy, from the
+// row's first source pixel (not reentrant, as the blit).
+const int32_t ColumnTableSize = 4096;
+int32_t ColumnTable[ColumnTableSize];
+
 // The per-call values of a stretched draw.
 struct StretchJob {
     uint8_t* dst;             // first destination pixel drawn
@@ -86,10 +91,27 @@ void StretchLoop(const StretchJob& j, const RuleContext& c)
     const uint8_t* sRow = j.srcRow;
     const uint8_t* mRow = j.blendRow;
     Axis<int64_t> rows{j.accY0, j.sy, j.rowAdvances};
+    // Pure rows of up to ColumnTableSize pixels read their source columns
+    // from a table stepped once per call.
+    const bool table = pureRows && j.cw <= ColumnTableSize;
+    if (table) {
+        Axis<ColAcc> cols{(ColAcc)j.accX0, (ColAcc)j.sx, (ColAcc)j.colAdvances};
+        ptrdiff_t at = 0;
+        for (int32_t x = 0; x < j.cw; x++) {
+            ColumnTable[x] = (int32_t)at;
+            at += StepAxis<EarlyStop>(cols) * j.srcColStep;
+        }
+    }
     bool repeat = false;
     for (int32_t y = 0; y < j.ch; y++) {
-        if (pureRows && repeat) {
-            memcpy(dRow, dRow - j.dstPitch, (size_t)j.cw * dBpp);
+        if (pureRows && (repeat || table)) {
+            if (repeat) {
+                CopyPixelBytes(dRow, dRow - j.dstPitch, (size_t)j.cw * dBpp);
+            } else {
+                for (int32_t x = 0; x < j.cw; x++)
+                    StorePixel<Kind>(dRow + (ptrdiff_t)x * dBpp,
+                                     ReadSource<Kind, Src>(sRow + ColumnTable[x], j.palette).colour);
+            }
             dRow += j.dstPitch;
             const int64_t n = StepAxis<EarlyStop>(rows);
             sRow += n * j.srcRowStep;
