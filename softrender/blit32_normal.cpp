@@ -3,7 +3,9 @@
 // of blit32_rules.h. One loop per mode and flag combination.
 #include <string.h>
 
+#include "softrender/blit_copy.h"
 #include "softrender/blit32_rules.h"
+#include "softrender/blit32_vector.h"
 #include "softrender/blit_kernels.h"
 
 using namespace blit32;
@@ -14,6 +16,16 @@ template <int Mode, bool Blend, bool Bright, bool Alpha, bool Trans>
 void NormalLoop(const BlitJob* job)
 {
     const Ctx c(job);
+    if (!Blend) {
+        // Without a blend image: four pixels a step.
+        const blit32v::VCtx v = blit32v::MakeVCtx(job);
+        uint8_t* d = job->dst;
+        const uint8_t* s = job->src;
+        const ptrdiff_t dRow = (ptrdiff_t)job->w * 4 + job->dstSkip, sRow = (ptrdiff_t)job->w * 4 + job->srcSkip;
+        for (int32_t row = 0; row < job->h; row++, d += dRow, s += sRow)
+            blit32v::Span<Mode, Bright, Alpha, Trans>(c, v, d, s, job->w);
+        return;
+    }
     uint8_t* d = job->dst;
     const uint8_t* s = job->src;
     const uint8_t* m = job->blend;
@@ -55,60 +67,9 @@ void CopyRows(const BlitJob* job)
     const uint8_t* s = job->src;
     const size_t bytes = (size_t)job->w * 4;
     for (int32_t row = 0; row < job->h; row++) {
-        memcpy(d, s, bytes);
+        CopyPixelBytes(d, s, bytes);
         d += bytes + job->dstSkip;
         s += bytes + job->srcSkip;
-    }
-}
-
-// Mode 0 keyed copy: four pixels compared and stored a step.
-void KeyedCopyRows(const BlitJob* job)
-{
-    uint8_t* d = job->dst;
-    const uint8_t* s = job->src;
-    const uint32_t key = job->transColor;
-    const int32_t w = job->w;
-    for (int32_t row = 0; row < job->h; row++) {
-        int32_t i = 0;
-        for (; i + 4 <= w; i += 4, d += 16, s += 16) {
-            uint32_t v[4];
-            memcpy(v, s, 16);
-            if (v[0] != key)
-                Store(d, v[0]);
-            if (v[1] != key)
-                Store(d + 4, v[1]);
-            if (v[2] != key)
-                Store(d + 8, v[2]);
-            if (v[3] != key)
-                Store(d + 12, v[3]);
-        }
-        for (; i < w; i++, d += 4, s += 4) {
-            const uint32_t v = Load(s);
-            if (v != key)
-                Store(d, v);
-        }
-        d += job->dstSkip;
-        s += job->srcSkip;
-    }
-}
-
-// The rows of the special-parameter loops: every source pixel S that is
-// not the key (with Trans) turns destination pixel D into op(S, D).
-template <bool Trans, class Op>
-inline void KeyedRows(const BlitJob* job, Op op)
-{
-    uint8_t* d = job->dst;
-    const uint8_t* s = job->src;
-    const uint32_t key = job->transColor;
-    for (int32_t row = 0; row < job->h; row++) {
-        for (int32_t i = 0; i < job->w; i++, d += 4, s += 4) {
-            const uint32_t S = Load(s);
-            if (Trans && S == key)
-                continue;
-            Store(d, op(S, Load(d)));
-        }
-        d += job->dstSkip;
-        s += job->srcSkip;
     }
 }
 
@@ -116,30 +77,39 @@ inline void KeyedRows(const BlitJob* job, Op op)
 template <bool Trans>
 void HalfLoop(const BlitJob* job)
 {
-    KeyedRows<Trans>(job, [](uint32_t S, uint32_t D) { return ((S >> 1) & 0x7F7F7F) + ((D >> 1) & 0x7F7F7F); });
+    const __m128i half = _mm_set1_epi32(0x7F7F7F), key = _mm_set1_epi32((int)job->transColor);
+    uint8_t* d = job->dst;
+    const uint8_t* s = job->src;
+    for (int32_t row = 0; row < job->h; row++) {
+        int32_t i = 0;
+        for (; i + 4 <= job->w; i += 4, d += 16, s += 16) {
+            const __m128i S = _mm_loadu_si128((const __m128i*)s), D = _mm_loadu_si128((const __m128i*)d);
+            __m128i out = _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(S, 1), half),
+                                        _mm_and_si128(_mm_srli_epi32(D, 1), half));
+            if (Trans)
+                out = blit32v::Select(_mm_cmpeq_epi32(S, key), D, out);
+            _mm_storeu_si128((__m128i*)d, out);
+        }
+        for (; i < job->w; i++, d += 4, s += 4) {
+            const uint32_t S = Load(s);
+            if (Trans && S == job->transColor)
+                continue;
+            Store(d, ((S >> 1) & 0x7F7F7F) + ((Load(d) >> 1) & 0x7F7F7F));
+        }
+        d += job->dstSkip;
+        s += job->srcSkip;
+    }
 }
 
-// Modes 2 and 3 at p 255 without flags: the addends are the source bytes.
-template <int Mode, bool Trans>
-void FullAddSubLoop(const BlitJob* job)
-{
-    KeyedRows<Trans>(job, [](uint32_t S, uint32_t D) {
-        const uint32_t t = S & 0xFFFFFF;
-        return Mode == BLIT_MODE_ADD ? AddPixel(D, t) : SubPixel(D, t);
-    });
-}
-
-// The leaf without blend image, brightness or alpha source: the mode's own
-// loops for special parameters first.
+// The leaf without blend image, brightness or alpha source: the whole copy
+// and the halving blend have loops of their own.
 template <int Mode, bool Trans>
 void PlainLeaf(const BlitJob* job)
 {
-    if (Mode == BLIT_MODE_COPY)
-        return Trans ? KeyedCopyRows(job) : CopyRows(job);
+    if (Mode == BLIT_MODE_COPY && !Trans)
+        return CopyRows(job);
     if (Mode == BLIT_MODE_ALPHA && job->param == 128)
         return HalfLoop<Trans>(job);
-    if ((Mode == BLIT_MODE_ADD || Mode == BLIT_MODE_SUB) && job->param == 255)
-        return FullAddSubLoop<Mode, Trans>(job);
     NormalLoop<Mode, false, false, false, Trans>(job);
 }
 

@@ -45,10 +45,12 @@ enum Variant {
     VAR_LERP = 2,   // mode 1, other p, 16-bit plain source, normal kernels
 };
 
-// Mixes; the shifted quantity is never negative, so plain shifts are exact.
-inline uint32_t M8(int32_t x, int32_t y, int32_t w) { return (uint32_t)((x * 256 + (y - x) * w) >> 8); }
-inline uint32_t M16(int64_t x, int64_t y, int64_t w) { return (uint32_t)((x * 65536 + (y - x) * w) >> 16); }
-inline uint32_t M24(int64_t x, int64_t y, int64_t w) { return (uint32_t)((x * 16777216 + (y - x) * w) >> 24); }
+// Mixes x + (y - x) w / 2^n, written as x (2^n - w) + y w: for channels of
+// up to 8 bits and w below 2^n every term fits 32 unsigned bits, so the
+// 32-bit build needs no 64-bit arithmetic.
+inline uint32_t M8(uint32_t x, uint32_t y, uint32_t w) { return (x * (256 - w) + y * w) >> 8; }
+inline uint32_t M16(uint32_t x, uint32_t y, uint32_t w) { return (x * (65536 - w) + y * w) >> 16; }
+inline uint32_t M24(uint32_t x, uint32_t y, uint32_t w) { return (x * (16777216 - w) + y * w) >> 24; }
 
 inline uint32_t Add32(uint32_t d, uint32_t t)
 {
@@ -86,7 +88,7 @@ inline uint32_t Channel32(uint32_t d, uint32_t s, uint32_t a, uint32_t f, const 
     uint32_t e = Mode == 10 ? 255 - s : s;
     if constexpr (Bright)
         e = br[e];
-    const int64_t p = c.p;
+    const uint32_t p = (uint32_t)c.p;
     if constexpr (Mode == 0) {
         if constexpr (!Translucent)
             return Blend ? M8(d, e, f) : e;
@@ -100,14 +102,14 @@ inline uint32_t Channel32(uint32_t d, uint32_t s, uint32_t a, uint32_t f, const 
     } else if constexpr (Mode == 2 || Mode == 3) {
         // The addend; the caller finishes on the whole pixel.
         if constexpr (!Translucent)
-            return Blend ? (uint32_t)(((uint64_t)e * f * p) >> 16) : c.pRow[e];
+            return Blend ? (e * f * p) >> 16 : c.pRow[e];
         else
-            return Blend ? (uint32_t)(((uint64_t)e * f * p * a) >> 24) : (uint32_t)(((uint64_t)e * p * a) >> 16);
+            return Blend ? (e * f * p * a) >> 24 : (e * p * a) >> 16;
     } else if constexpr (Mode == 4) {
         if constexpr (!Translucent)
-            return Blend ? (uint32_t)(((uint64_t)d * e * f) >> 16) : (d * e) >> 8;
+            return Blend ? (d * e * f) >> 16 : (d * e) >> 8;
         else
-            return Blend ? (uint32_t)(((uint64_t)d * e * f * a) >> 24) : (uint32_t)(((uint64_t)d * e * a) >> 16);
+            return Blend ? (d * e * f * a) >> 24 : (d * e * a) >> 16;
     } else {
         static_assert(Mode == 11, "drawing modes are 0-4, 10 and 11");
         uint32_t n = (d * e) >> 8;
@@ -148,7 +150,7 @@ inline uint32_t Field16(uint32_t d, uint32_t s, uint32_t a, uint32_t f, const ui
     uint32_t e = Mode == 10 ? max - s : s;
     if constexpr (Bright)
         e = br[e];
-    const int64_t p = c.p;
+    const uint32_t p = (uint32_t)c.p;
     if constexpr (Mode == 0) {
         if constexpr (!Translucent)
             return Blend ? M8(d, e, f) : e;
@@ -165,22 +167,23 @@ inline uint32_t Field16(uint32_t d, uint32_t s, uint32_t a, uint32_t f, const ui
         if constexpr (!Translucent) {
             return Blend ? (e * f) >> 8 : e;
         } else if constexpr (Blend) {
-            return (uint32_t)(((uint64_t)e * a * f) >> 16);
+            return (e * a * f) >> 16;
         } else {
             uint32_t x = (s * a) >> 8;
             return Bright ? br[x] : x;
         }
     } else if constexpr (Mode == 4) {
         if constexpr (!Translucent)
-            return Blend ? (uint32_t)(((uint64_t)e * d * f) >> (W + 8)) : (e * d) >> W;
+            return Blend ? (e * d * f) >> (W + 8) : (e * d) >> W;
         else
-            return Blend ? (uint32_t)(((uint64_t)e * d * a * f) >> (W + 16)) : (uint32_t)(((uint64_t)e * d * a) >> (W + 8));
+            return Blend ? (e * d * a * f) >> (W + 16) : (e * d * a) >> (W + 8);
     } else {
         static_assert(Mode == 11, "drawing modes are 0-4, 10 and 11");
         if constexpr (Translucent && !Blend && !Bright && W == 6) {
             // Green keeps five more fraction bits of the product here.
-            int64_t g32 = 32 * (int64_t)d;
-            return (uint32_t)((g32 * 65536 + ((int64_t)((s * d) >> 1) - g32) * a * p) >> 21);
+            // Below 2^31 throughout: g32 < 2^11, a p < 2^16.
+            const int32_t g32 = 32 * (int32_t)d;
+            return (uint32_t)((g32 * 65536 + ((int32_t)((s * d) >> 1) - g32) * (int32_t)(a * p)) >> 21);
         }
         uint32_t n = (e * d) >> W;
         if constexpr (!Translucent)

@@ -6,6 +6,8 @@
 
 #include <string.h>
 
+#include "softrender/blit_copy.h"
+#include "softrender/blit16_vector.h"
 #include "softrender/blit_kernels.h"
 #include "softrender/blit_pixel_rules.h"
 
@@ -115,11 +117,22 @@ void NormalLoop(const BlitJob* j, const RuleContext& c)
         // The plain copy: one block per row.
         const size_t rowBytes = (size_t)j->w * dBpp;
         for (int32_t y = 0; y < j->h; y++, d += (ptrdiff_t)rowBytes + j->dstSkip, s += (ptrdiff_t)rowBytes + j->srcSkip)
-            memcpy(d, s, rowBytes);
+            CopyPixelBytes(d, s, rowBytes);
         return;
     }
+    // The R5G6B5 cases of blit16_vector.h draw most of each row.
+    constexpr bool vector = Kind == 0 && blit16v::Handles<Src, Mode, Blend, Bright, Var>();
+    const bool vectorKey = !Trans || Src == SRC_ALPHA || transKey <= 0xFFFF;
     for (int32_t y = 0; y < j->h; y++) {
-        for (int32_t x = 0; x < j->w; x++, d += dBpp, s += sBpp) {
+        int32_t x0 = 0;
+        if constexpr (vector) {
+            if (vectorKey) {
+                x0 = blit16v::Span<Src, Mode, Trans, Var>(c, d, s, j->w, transKey);
+                d += (ptrdiff_t)x0 * dBpp;
+                s += (ptrdiff_t)x0 * sBpp;
+            }
+        }
+        for (int32_t x = x0; x < j->w; x++, d += dBpp, s += sBpp) {
             const uint32_t f = Blend ? j->ramp[m[x]] : 0;
             if constexpr (Trans && Src != SRC_ALPHA) {
                 if (TransparencyKey<Kind, Src>(s) == transKey)

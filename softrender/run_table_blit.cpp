@@ -2,7 +2,9 @@
 // source's table stand in for the class test, so skip runs are never read.
 #include <string.h>
 
+#include "softrender/blit_copy.h"
 #include "softrender/blit32_rules.h"
+#include "softrender/blit32_vector.h"
 #include "softrender/blit_kernels.h"
 
 using namespace blit32;
@@ -12,16 +14,19 @@ namespace {
 template <int Mode, bool Blend, bool Bright, bool Alpha>
 struct RunKernel {
     Ctx c;
+    blit32v::VCtx v;
 
-    explicit RunKernel(const BlitJob* job) : c(job) {}
+    explicit RunKernel(const BlitJob* job) : c(job), v(blit32v::MakeVCtx(job)) {}
 
     template <bool Trl>
     void Draw(uint8_t* d, const uint8_t* s, const uint8_t* m, int n)
     {
         if (Mode == BLIT_MODE_COPY && !Bright && !Blend && !Trl) {
-            memcpy(d, s, (size_t)n * 4);
+            CopyPixelBytes(d, s, (size_t)n * 4);
             return;
         }
+        if (!Blend)
+            return blit32v::Span<Mode, Bright, Trl, false>(c, v, d, s, n);
         for (int i = 0; i < n; i++, d += 4, s += 4)
             Store(d, Rule<Mode, Bright, Trl, Blend>(c, Load(d), Load(s), Blend ? c.ramp[m[i]] : 0));
     }

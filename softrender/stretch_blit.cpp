@@ -4,6 +4,9 @@
 // pointer outside the images or a loop without end.
 #include "softrender/stretch_blit.h"
 
+#include <stdint.h>
+#include <string.h>
+
 #include "softrender/blit_setup.h"
 #include "softrender/blit_source_loops.h"
 
@@ -13,22 +16,28 @@ using namespace srcloops;
 namespace {
 
 // One axis of the stepping: the accumulator, its step, and the source
-// position as an index bounded by the last index the axis may reach.
+// position as an index bounded by the last index the axis may reach. The
+// accumulator stays within (-65536, step], so a step below 2^31 - 65536
+// steps in 32 bits (the columns of any zoom up to 32767 to 1); the set-up
+// and larger steps stay in 64.
+template <class Acc>
 struct Axis {
-    int64_t acc;
-    int64_t step;
-    int64_t left;      // advances still allowed before the source edge
+    Acc acc;
+    Acc step;
+    Acc left;          // advances still allowed before the source edge
 };
+
+const int64_t Step32Limit = INT32_MAX - 65536;
 
 // Moves past one destination pixel (row); the number of source pixels
 // (rows) to advance by.
-template <bool EarlyStop>
-inline int64_t StepAxis(Axis& a)
+template <bool EarlyStop, class Acc>
+inline Acc StepAxis(Axis<Acc>& a)
 {
     a.acc -= 65536;
     if (a.acc > 0)
         return 0;
-    int64_t n = 0;
+    Acc n = 0;
     if (EarlyStop) {
         a.acc += a.step;
         n++;
@@ -48,6 +57,11 @@ inline int64_t StepAxis(Axis& a)
     return n;
 }
 
+// The byte offsets of the source columns of a row of a pure copy, from the
+// row's first source pixel (not reentrant, as the blit).
+const int32_t ColumnTableSize = 4096;
+int32_t ColumnTable[ColumnTableSize];
+
 // The per-call values of a stretched draw.
 struct StretchJob {
     uint8_t* dst;             // first destination pixel drawn
@@ -65,16 +79,46 @@ struct StretchJob {
     const uint8_t* ramp;
 };
 
-template <int Kind, int Src, int Mode, bool Blend, bool Bright, bool Trans, bool EarlyStop>
+template <int Kind, int Src, int Mode, bool Blend, bool Bright, bool Trans, bool EarlyStop, class ColAcc>
 void StretchLoop(const StretchJob& j, const RuleContext& c)
 {
     const int dBpp = Kind == 0 ? 2 : 4;
+    // A row that only copies source pixels whole depends on its source row
+    // alone: a row drawn from the same source row as the one before it is
+    // that row again. (Brightness keeps the destination's byte 3.)
+    constexpr bool pureRows = Mode == 0 && !Blend && !Bright && !Trans && Src != SRC_ALPHA;
     uint8_t* dRow = j.dst;
     const uint8_t* sRow = j.srcRow;
     const uint8_t* mRow = j.blendRow;
-    Axis rows{j.accY0, j.sy, j.rowAdvances};
+    Axis<int64_t> rows{j.accY0, j.sy, j.rowAdvances};
+    // Pure rows of up to ColumnTableSize pixels read their source columns
+    // from a table stepped once per call.
+    const bool table = pureRows && j.cw <= ColumnTableSize;
+    if (table) {
+        Axis<ColAcc> cols{(ColAcc)j.accX0, (ColAcc)j.sx, (ColAcc)j.colAdvances};
+        ptrdiff_t at = 0;
+        for (int32_t x = 0; x < j.cw; x++) {
+            ColumnTable[x] = (int32_t)at;
+            at += StepAxis<EarlyStop>(cols) * j.srcColStep;
+        }
+    }
+    bool repeat = false;
     for (int32_t y = 0; y < j.ch; y++) {
-        Axis cols{j.accX0, j.sx, j.colAdvances};
+        if (pureRows && (repeat || table)) {
+            if (repeat) {
+                CopyPixelBytes(dRow, dRow - j.dstPitch, (size_t)j.cw * dBpp);
+            } else {
+                for (int32_t x = 0; x < j.cw; x++)
+                    StorePixel<Kind>(dRow + (ptrdiff_t)x * dBpp,
+                                     ReadSource<Kind, Src>(sRow + ColumnTable[x], j.palette).colour);
+            }
+            dRow += j.dstPitch;
+            const int64_t n = StepAxis<EarlyStop>(rows);
+            sRow += n * j.srcRowStep;
+            repeat = n == 0;
+            continue;
+        }
+        Axis<ColAcc> cols{(ColAcc)j.accX0, (ColAcc)j.sx, (ColAcc)j.colAdvances};
         const uint8_t* s = sRow;
         const uint8_t* m = mRow;
         uint8_t* d = dRow;
@@ -97,7 +141,7 @@ void StretchLoop(const StretchJob& j, const RuleContext& c)
                 }
             }
             const uint32_t f = Blend ? j.ramp[*m] : 0;
-            int64_t n;
+            ColAcc n;
             do {
                 if (!skip) {
                     const uint32_t dv = LoadPixel<Kind>(d);
@@ -121,7 +165,17 @@ void StretchLoop(const StretchJob& j, const RuleContext& c)
         sRow += n * j.srcRowStep;
         if (Blend)
             mRow += n * j.blendRowStep;
+        repeat = n == 0;
     }
+}
+
+template <int Kind, int Src, int Mode, bool Blend, bool Bright, bool Trans, bool EarlyStop>
+void StretchRows(const StretchJob& j, const RuleContext& c)
+{
+    if (j.sx <= Step32Limit)
+        StretchLoop<Kind, Src, Mode, Blend, Bright, Trans, EarlyStop, int32_t>(j, c);
+    else
+        StretchLoop<Kind, Src, Mode, Blend, Bright, Trans, EarlyStop, int64_t>(j, c);
 }
 
 template <int Kind, int Src>
@@ -141,11 +195,11 @@ void RunStretchFamily(const StretchJob& j, int32_t mode, int32_t p, bool blendOn
                     constexpr bool earlyCandidate = (M == 0 || M == 3) && !B && !R && Src != SRC_ALPHA;
                     if constexpr (earlyCandidate) {
                         if (M == 0 || p == 255) {
-                            StretchLoop<Kind, Src, M, B, R, T, true>(j, c);
+                            StretchRows<Kind, Src, M, B, R, T, true>(j, c);
                             return;
                         }
                     }
-                    StretchLoop<Kind, Src, M, B, R, T, false>(j, c);
+                    StretchRows<Kind, Src, M, B, R, T, false>(j, c);
                 });
             });
         });

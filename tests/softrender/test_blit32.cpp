@@ -182,6 +182,48 @@ TEST_F(Blit32Test, MatchesTheModelOverRandomDraws)
     }
 }
 
+// Rows of every alpha under every mode, flag and a spread of parameters, so
+// that the four-pixel kernels meet each weight against a full range of
+// channel values (the extremes 0 and 255 included) and mixed pixel classes.
+TEST_F(Blit32Test, EveryAlphaUnderEveryModeMatchesTheModel)
+{
+    const int w = 259, h = 6; // not a multiple of four: the last pixels are the scalar rules'
+    std::mt19937 rng(4242);
+    std::vector<uint32_t> srcPixels((size_t)w * h), dstPixels((size_t)w * h);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            const uint32_t a = (uint32_t)(x + 37 * y) & 255;
+            const uint32_t b = y == 0 ? 0 : y == 1 ? 255 : (uint32_t)rng() & 255;
+            const uint32_t g = y == 0 ? 255 : (uint32_t)(x * 7) & 255, r = (uint32_t)rng() & 255;
+            srcPixels[(size_t)y * w + x] = a << 24 | r << 16 | g << 8 | b;
+            dstPixels[(size_t)y * w + x] = y < 2 ? (y == 0 ? 0xFFFFFFFFu : 0u) : (uint32_t)rng();
+        }
+    srcPixels[5] = 0x00ABCDEF; // the key, in a group of drawn pixels
+    BlitImageDesc src = Desc32((uint8_t*)srcPixels.data(), w, h, w * 4);
+    src.transColor = 0x00ABCDEF;
+    for (int mode : {0, 1, 2, 3, 4, 10, 11})
+        for (int alphaFlag : {0, 1})
+            for (int transFlag : {0, 2})
+                for (uint32_t brightness : {0xFFFFFFu, 0x80C0FFu, 0x00FF01u})
+                    for (int p : {1, 100, 128, 200, 254, 255}) {
+                        SCOPED_TRACE(::testing::Message() << "mode " << mode << " alpha " << alphaFlag << " trans "
+                                                          << transFlag << " bright " << std::hex << brightness
+                                                          << std::dec << " p " << p);
+                        src.alphaFlag = alphaFlag;
+                        std::vector<uint32_t> got = dstPixels, want = dstPixels;
+                        BlitImageDesc gotDesc = Desc32((uint8_t*)got.data(), w, h, w * 4);
+                        BlitImageDesc wantDesc = Desc32((uint8_t*)want.data(), w, h, w * 4);
+                        const BlitDrawValues draw = {mode, p, brightness, {0, 0, w, h}};
+                        PlanAndRunBlit(&gotDesc, &src, 0, 0, transFlag, nullptr, &draw);
+                        ReferenceBlit(&wantDesc, &src, 0, 0, transFlag, nullptr, &draw, BlendGraphRamp);
+                        size_t i = 0;
+                        while (i < got.size() && got[i] == want[i])
+                            i++;
+                        ASSERT_EQ(got.size(), i) << "pixel " << i % w << "," << i / w << std::hex << " got "
+                                                 << got[i] << " want " << want[i];
+                    }
+}
+
 // One source pixel drawn onto one destination pixel, whole (run-table path
 // where the flags allow it) or with a second column clipped away.
 struct PixelCase {
