@@ -153,8 +153,10 @@ HRESULT StartAsyncIoThread(AsyncIoEngine* engine)
     engine->thread = CreateThread(nullptr, 0, AsyncThreadProc, engine, 0, &id);
     if (engine->thread)
         return S_OK;
+    // No worker means no read will ever complete: a failure even when the
+    // system gave no reason.
     DWORD error = GetLastError();
-    return error == 0 ? S_OK : (HRESULT)(0x80070000u | (error & 0xFFFF));
+    return error == 0 ? E_FAIL : (HRESULT)(0x80070000u | (error & 0xFFFF));
 }
 
 HRESULT StopAsyncIoThread(AsyncIoEngine* engine)

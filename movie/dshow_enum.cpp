@@ -77,21 +77,35 @@ HRESULT STDMETHODCALLTYPE PinEnumerator::Next(ULONG count, IPin** pins, ULONG* f
     if (left == 0)
         return S_FALSE;
     ULONG handed = 0;
+    HRESULT failure = S_OK;
     while (left != 0 && position < pinCount) {
         PinObject* pin = filter->PinAtIndex(position);
         position++;
-        if (!pin)
-            return VFW_E_ENUM_OUT_OF_SYNC;
+        if (!pin) {
+            failure = VFW_E_ENUM_OUT_OF_SYNC;
+            break;
+        }
         if (ListFind(&returnedPins, pin))
             continue;
         // A pin that cannot be remembered is not handed out, so that it is
         // never handed out twice.
-        if (!ListAddTail(&returnedPins, pin))
-            return E_OUTOFMEMORY;
+        if (!ListAddTail(&returnedPins, pin)) {
+            failure = E_OUTOFMEMORY;
+            break;
+        }
         pins[handed] = pin->PinInterface();
         pins[handed]->AddRef();
         handed++;
         left--;
+    }
+    if (failure != S_OK) {
+        // A failed call hands out nothing: the caller never releases what
+        // it was not told it got.
+        for (ULONG i = 0; i < handed; i++) {
+            pins[i]->Release();
+            pins[i] = nullptr;
+        }
+        return failure;
     }
     if (fetched)
         *fetched = handed;

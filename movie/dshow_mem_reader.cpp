@@ -45,7 +45,9 @@ HRESULT D_CMemStream::ReadStream(BYTE* buffer, DWORD count, BOOL, DWORD* bytesRe
 LONGLONG D_CMemStream::StreamSize(LONGLONG* available)
 {
     if (available) {
-        LONGLONG arrived = (LONGLONG)(LONG)(timeGetTime() - startTime) * (LONG)rate;
+        // Unsigned, so that a large rate never turns the count negative; an
+        // unpaced stream has everything at once, as its reads never wait.
+        LONGLONG arrived = rate == 0xFFFFFFFF ? length : (LONGLONG)(DWORD)(timeGetTime() - startTime) * (LONGLONG)rate;
         *available = arrived < length ? arrived : length;
     }
     return length;

@@ -5,6 +5,7 @@
 
 #include "movie/dshow_filter.h"
 #include "movie/dshow_lock.h"
+#include "movie/dshow_media_type.h"
 
 // ---------------------------------------------------------------------------
 // Input pin
@@ -12,13 +13,14 @@
 InputPinObject::InputPinObject(const char* objectName, FilterObject* filter, CRITICAL_SECTION* lock,
                                HRESULT* result, const WCHAR* pinName)
     : PinObject(objectName, filter, lock, result, pinName, PINDIR_INPUT), allocator(nullptr), readOnly(0),
-      flushing(0)
+      flushing(0), receivedTypeCopy(nullptr)
 {
     memset(&sampleProperties, 0, sizeof(sampleProperties));
 }
 
 InputPinObject::~InputPinObject()
 {
+    DestroyMediaTypeRecord(receivedTypeCopy);
     if (allocator)
         allocator->Release();
 }
@@ -127,6 +129,9 @@ HRESULT STDMETHODCALLTYPE InputPinObject::Receive(IMediaSample* sample)
         return result;
 
     AM_SAMPLE2_PROPERTIES& properties = sampleProperties;
+    DestroyMediaTypeRecord(receivedTypeCopy);
+    receivedTypeCopy = nullptr;
+    properties.pMediaType = nullptr;
     IMediaSample2* sample2 = nullptr;
     if (SUCCEEDED(sample->QueryInterface(IID_IMediaSample2, reinterpret_cast<void**>(&sample2))) && sample2) {
         result = sample2->GetProperties(sizeof(properties), reinterpret_cast<BYTE*>(&properties));
@@ -149,6 +154,7 @@ HRESULT STDMETHODCALLTYPE InputPinObject::Receive(IMediaSample* sample)
             properties.dwSampleFlags |= AM_SAMPLE_TIMEVALID | AM_SAMPLE_STOPVALID;
         if (sample->GetMediaType(&properties.pMediaType) == S_OK)
             properties.dwSampleFlags |= AM_SAMPLE_TYPECHANGED;
+        receivedTypeCopy = properties.pMediaType;
         sample->GetPointer(&properties.pbBuffer);
         properties.lActual = sample->GetActualDataLength();
         properties.cbBuffer = sample->GetSize();

@@ -46,6 +46,9 @@ public:
     BYTE readOnly;
     BYTE flushing;
     AM_SAMPLE2_PROPERTIES sampleProperties; // of the sample being received
+    // A plain sample's type change comes as a copy: owned here, so that the
+    // filter can read it through sampleProperties until the next Receive.
+    AM_MEDIA_TYPE* receivedTypeCopy;
 };
 
 class OutputPinObject : public PinObject {

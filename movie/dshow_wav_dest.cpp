@@ -13,8 +13,9 @@ HRESULT CheckWavInputType(const AM_MEDIA_TYPE* type)
 {
     if (!type || !IsEqualGUID(type->formattype, FORMAT_WaveFormatEx))
         return S_FALSE;
-    // The header copies the block as it stands, so it must be there in full.
-    if (type->cbFormat < sizeof(WAVEFORMATEX) || !type->pbFormat)
+    // The header copies the block as it stands, so it must be there in full;
+    // a PCM block may stop before cbSize (16 bytes, as in PCM WAVE files).
+    if (type->cbFormat < sizeof(PCMWAVEFORMAT) || !type->pbFormat)
         return S_FALSE;
     if ((uint64_t)type->cbFormat + WAV_HEADER_EXTRA > 0xFFFFFFFFull)
         return S_FALSE;

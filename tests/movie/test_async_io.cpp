@@ -11,6 +11,7 @@
 #include "movie/dshow_allocator.h"
 #include "movie/dshow_async_io.h"
 #include "tests/support/test_bytes.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -302,4 +303,33 @@ TEST(AsyncIoEngine, DestroyingWaitsForTheReadInProgressAndEndsTheWorker)
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker, 0)) << "the worker must have ended";
     CloseHandle(worker);
     EXPECT_EQ(1, stream.reads);
+}
+
+extern "C" void* importedCreateThread asm(IMPORT_SYMBOL(CreateThread, 24));
+
+namespace {
+
+HANDLE WINAPI CreateThreadFailsSilently(SECURITY_ATTRIBUTES*, SIZE_T, LPTHREAD_START_ROUTINE, void*, DWORD, DWORD*)
+{
+    SetLastError(0);
+    return nullptr;
+}
+
+} // namespace
+
+TEST(AsyncIoEngine, ARequestNoWorkerCanTakeIsRefusedEvenWithoutAReason)
+{
+    GatedStream stream(100, 1);
+    AsyncIoEngine engine(&stream);
+    BYTE buffer[10];
+    void* real = ReplaceImport(&importedCreateThread, (void*)CreateThreadFailsSilently);
+    HRESULT hr = QueueReadRequest(&engine, 0, 10, FALSE, buffer, nullptr, 0);
+    ReplaceImport(&importedCreateThread, real);
+    EXPECT_TRUE(FAILED(hr)) << "no worker, no read: not a success";
+    EXPECT_EQ(nullptr, engine.thread);
+    EXPECT_EQ(0, engine.requests.count) << "nothing left queued for a worker that never came";
+    EXPECT_EQ(VFW_E_TIMEOUT, Collect(engine, 0).hr);
+    // Once threads start again the engine works as ever.
+    ASSERT_EQ(S_OK, QueueReadRequest(&engine, 0, 10, FALSE, buffer, nullptr, 0));
+    EXPECT_EQ(S_OK, Collect(engine).hr);
 }

@@ -96,6 +96,32 @@ public:
 
 const HRESULT kPeerFailure = (HRESULT)0x80041077;
 
+// An object that only counts its references.
+class CountedUnknown : public IUnknown {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override
+    {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return (ULONG)++count; }
+    ULONG STDMETHODCALLTYPE Release() override { return (ULONG)--count; }
+    LONG count = 0;
+};
+
+// A plain sample that carries a type change: each GetMediaType hands out a
+// fresh copy, which holds a reference on the type's pUnk.
+class TypedPlainSample : public PlainSample {
+public:
+    HRESULT STDMETHODCALLTYPE GetMediaType(AM_MEDIA_TYPE** out) override
+    {
+        *out = DuplicateMediaTypeRecord(type);
+        return *out ? S_OK : E_OUTOFMEMORY;
+    }
+    const AM_MEDIA_TYPE* type = nullptr;
+};
+
+
 } // namespace
 
 TEST(DShowConnection, CompleteTypeIsTheOnlyOneTried)
@@ -437,6 +463,35 @@ TEST(DShowTransport, PlainSamplesMultipleReceivesAndBlocking)
     second->Release();
     EXPECT_EQ(E_NOTIMPL, sourceInput->MemInputInterface()->GetAllocatorRequirements(nullptr));
     EXPECT_EQ(E_POINTER, sourceInput->MemInputInterface()->NotifyAllocator(nullptr, FALSE));
+}
+
+TEST(DShowTransport, APlainSamplesTypeCopyIsFreed)
+{
+    CountedUnknown owner;
+    MediaTypeObject type;
+    MakeTestType(&type, MEDIASUBTYPE_PCM);
+    type.pUnk = &owner;
+    owner.count = 1;   // the record's own
+    {
+        PairFixture f;
+        f.in->rules.accepted = Subtypes({MEDIASUBTYPE_PCM});
+        f.sink->Pause();
+        TypedPlainSample typed;
+        typed.type = &type;
+        ASSERT_EQ(S_OK, f.in->MemInputInterface()->Receive(&typed));
+        EXPECT_TRUE(f.in->sampleProperties.dwSampleFlags & AM_SAMPLE_TYPECHANGED);
+        ASSERT_NE(nullptr, f.in->sampleProperties.pMediaType) << "the filter reads the new type after Receive";
+        EXPECT_TRUE(MediaTypeRecordsEqual(&type, f.in->sampleProperties.pMediaType));
+        // The next sample, and the pin's end, give the copy back.
+        PlainSample plain;
+        ASSERT_EQ(S_OK, f.in->MemInputInterface()->Receive(&plain));
+        EXPECT_EQ(1, owner.count) << "the first copy was leaked";
+        ASSERT_EQ(S_OK, f.in->MemInputInterface()->Receive(&typed));
+        EXPECT_EQ(2, owner.count);
+        f.sink->Stop();
+    }
+    EXPECT_EQ(1, owner.count) << "the last copy outlived its pin";
+    type.pUnk = nullptr;
 }
 
 // The output pin connects to the platform's null renderer in a filter graph

@@ -303,14 +303,15 @@ TEST(DShowEnumerators, PinEnumeratorNextSkipResetClone)
     EXPECT_EQ(0u, pins->Release());
     EXPECT_EQ(1, filter->referenceCount);
 
-    // A pin missing from its slot makes Next fail.
+    // A pin missing from its slot makes Next fail, and a failed Next keeps
+    // no reference on the pins it met before the gap.
     filter->pinCount = 3;
     filter->pins[2] = nullptr;
     ASSERT_EQ(S_OK, base->EnumPins(&pins));
+    LONG before = filter->referenceCount;   // pins count on their filter
     EXPECT_EQ(VFW_E_ENUM_OUT_OF_SYNC, pins->Next(3, got, &fetched));
     EXPECT_EQ(0u, fetched);
-    got[0]->Release();
-    got[1]->Release();
+    EXPECT_EQ(before, filter->referenceCount);
     pins->Release();
     filter->pinCount = 2;
     base->Release();

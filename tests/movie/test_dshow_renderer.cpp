@@ -297,6 +297,35 @@ TEST(DShowRenderer, EndOfStreamWaitsForTheLastStopTime)
     }
 }
 
+TEST(DShowRenderer, EndOfStreamBehindAQueuedSampleWaitsForItsDraw)
+{
+    TestWatchdog dog(20000, "end behind a queued sample");
+    RendererFixture f;
+    ASSERT_EQ(S_OK, f.Connect());
+    ASSERT_EQ(S_OK, f.source->Pause());
+    f.clock.SetTime(50000000);
+    ASSERT_EQ(S_OK, f.renderer->SetSyncSource(&f.clock));
+    ASSERT_EQ(S_OK, f.renderer->Run(50000000));
+    // Due at 40 ms, ending at 45 ms: the clock stands at 0, so it waits.
+    IMediaSample* sample = f.Sample(400000, 450000);
+    HRESULT received = E_FAIL;
+    std::thread streaming([&] { received = f.Input()->Receive(sample); });
+    ASSERT_TRUE(WaitUntil([&] { return f.renderer->HasQueuedSample() == 1 && f.clock.advises.size() == 1; }, 5000));
+
+    // The end, though its stop time is near, waits for the sample's draw.
+    ASSERT_EQ(S_OK, f.InputPin()->EndOfStream());
+    EXPECT_EQ(0, f.CountEvents(EC_COMPLETE)) << "the end was reported before the last sample was drawn";
+    EXPECT_EQ(0u, f.renderer->endOfStreamTimer);
+
+    f.clock.SetTime(50000000 + 400000);
+    f.clock.FireAdvise();
+    streaming.join();
+    EXPECT_EQ(S_OK, received);
+    EXPECT_EQ(1, f.renderer->draws);
+    EXPECT_EQ(1, f.CountEvents(EC_COMPLETE));
+    sample->Release();
+}
+
 TEST(DShowRenderer, DestroyingTheRendererKillsItsEndOfStreamTimer)
 {
     TestWatchdog dog(20000, "teardown with a pending end of stream");

@@ -180,7 +180,12 @@ TEST(MemStream, TheRateLimitDelaysReadsUntilTheirBytesHaveArrived)
     s->SeekStream(1000);
     s->ReadStream(out, 1000, FALSE, &got);
     EXPECT_TRUE(sleeps.empty());
-    EXPECT_EQ(2000, s->StreamSize(nullptr));
+    available = -1;
+    for (DWORD now : {0u, 1u, 31u, 100000u}) {
+        fakeNow = now;
+        EXPECT_EQ(2000, s->StreamSize(&available));
+        EXPECT_EQ(2000, available) << "all of an unpaced stream is there at " << now << " ms";
+    }
     ReleaseMemStream(s);
 
     // A rate of 0 would divide by zero on every read.

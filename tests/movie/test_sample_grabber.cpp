@@ -72,10 +72,12 @@ public:
             BYTE* data = nullptr;
             sample->GetPointer(&data);
             delivered.push_back(std::vector<BYTE>(data, data + sample->GetActualDataLength()));
+            deliveredBuffers.push_back(data);
         }
         return result;
     }
     std::vector<std::vector<BYTE>> delivered;
+    std::vector<BYTE*> deliveredBuffers;   // where each delivered sample's bytes lay
 };
 
 // source (test output pin) -> grabber -> sink (keeping input pin)
@@ -367,6 +369,9 @@ TEST(SampleGrabber, CallbackSeesEachSampleBeforeItGoesOn)
     EXPECT_EQ(Bytes(50, 3), chain.in->delivered[1]);
     // One allocator on both sides: the sample itself was delivered.
     EXPECT_EQ(chain.grabber->inputPin->allocator, chain.grabber->outputPin->allocator);
+    BYTE* firstBytes = nullptr;
+    first->GetPointer(&firstBytes);
+    EXPECT_EQ(firstBytes, chain.in->deliveredBuffers[0]);
     first->Release();
 
     // Without a callback the grabber is a plain pass-through.
@@ -393,6 +398,10 @@ TEST(SampleGrabber, SeparateAllocatorsGrabAndDeliverACopy)
     EXPECT_EQ(100, chain.log.grabbed[0].start);
     ASSERT_EQ(1u, chain.in->delivered.size());
     EXPECT_EQ(Bytes(30, 6), chain.in->delivered[0]);
+    // The copy, in a buffer of the output side's allocator, went on.
+    BYTE* original = nullptr;
+    sample->GetPointer(&original);
+    EXPECT_NE(original, chain.in->deliveredBuffers[0]) << "the upstream sample itself was delivered";
     sample->Release();
     chain.log.answers = {S_FALSE};
     EXPECT_EQ(S_FALSE, chain.Send(2, 1, 0, 1));

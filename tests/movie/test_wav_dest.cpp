@@ -285,7 +285,10 @@ TEST(WavDest, InputNeedsAWholeWaveFormatBlock)
     other.subtype = GUID_NULL;
     EXPECT_EQ(S_OK, CheckWavInputType(&other));
     EXPECT_EQ(S_FALSE, CheckWavInputType(WaveType(&format, sizeof(format), FORMAT_VideoInfo)));
-    EXPECT_EQ(S_FALSE, CheckWavInputType(WaveType(&format, sizeof(format) - 1)));
+    // The 16-byte PCM block (no cbSize) is whole; anything shorter is not.
+    EXPECT_EQ(S_OK, CheckWavInputType(WaveType(&format, 16)));
+    EXPECT_EQ(S_OK, CheckWavInputType(WaveType(&format, sizeof(format) - 1)));
+    EXPECT_EQ(S_FALSE, CheckWavInputType(WaveType(&format, 15)));
     EXPECT_EQ(S_FALSE, CheckWavInputType(WaveType(&format, 0)));
     WaveType missing(&format, sizeof(format));
     missing.pbFormat = nullptr;
@@ -341,6 +344,18 @@ TEST(WavDest, HeaderBytes)
     EXPECT_EQ(0, memcmp(extended, header2 + 20, 22));
     EXPECT_EQ(0, memcmp("data", header2 + 42, 4));
     EXPECT_EQ(7u + 50 - 8, Le32(header2 + 4));
+
+    // A 16-byte PCM block makes the 44-byte header of a plain PCM file.
+    WaveType pcm16(&format, 16);
+    BYTE header3[44];
+    ASSERT_EQ(S_OK, BuildWavHeader(&pcm16, 1000, header3, 44));
+    EXPECT_EQ(0, memcmp("RIFF", header3, 4));
+    EXPECT_EQ(0, memcmp("WAVEfmt ", header3 + 8, 8));
+    EXPECT_EQ(16u, Le32(header3 + 16));
+    EXPECT_EQ(1000u + 36, Le32(header3 + 4));
+    EXPECT_EQ(0, memcmp(expected + 20, header3 + 20, 16));
+    EXPECT_EQ(0, memcmp("data", header3 + 36, 4));
+    EXPECT_EQ(1000u, Le32(header3 + 40));
 
     // A header size that does not fit the block is refused.
     EXPECT_EQ(E_INVALIDARG, BuildWavHeader(&type, 0, header2, 50));
