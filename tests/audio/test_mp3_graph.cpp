@@ -378,7 +378,7 @@ TEST_F(Mp3Graph, AGraphOutputTheSoundBuffersCannotTakeIsRefused)
     EXPECT_TRUE(Logged("サポート外のオーディオフォーマットです。"));
 }
 
-TEST(Mp3GraphBuild, AWaveCutInsideItsFactChunkEndsWithinTheBuildLimit)
+TEST(DISABLED_Mp3GraphBuild, AWaveCutInsideItsFactChunkEndsWithinTheBuildLimit)
 {
     // Every converter refuses the u-law file cut inside its "fact" chunk, so
     // the graph is tried, and the platform's parser waits for ever inside
@@ -401,9 +401,9 @@ TEST(Mp3GraphBuild, AWaveCutInsideItsFactChunkEndsWithinTheBuildLimit)
         EXPECT_LT(took, 30000u);
     }
     Mp3GraphBuildLimitMs = saved;
-    // A process of its own (entry Mp3GraphBuild): the builds stay inside the
-    // platform's parser, which the process's normal end would unload under
-    // them, so the test ends the process itself with its result.
+    // A process of its own (entry audio_mp3_graph.Mp3GraphBuild): the builds
+    // stay inside the platform's parser, which the process's normal end would
+    // unload under them, so the test ends the process itself.
     if (!::testing::Test::HasFailure())
         printf("build left behind: test passed\n");
     fflush(stdout);

@@ -438,13 +438,13 @@ TEST_F(SoundSystemTest, ARefillTopsUpALeadThatHasShrunk)
 
 // A u-law WAVE cut inside its "fact" chunk: every converter refuses it, and
 // the platform's parser waits for ever inside the fallback graph's build.
-// A process of its own: the build stays inside the platform's parser, which
-// the process's normal end would unload under it, so the test ends the
-// process itself with its result.
-class SoundLockDuringBuild : public SoundSystemTest {
+// A process of its own (entry audio_sound_system.SoundLockDuringBuild): the
+// build stays inside the platform's parser, which the process's normal end
+// would unload under it, so the test ends the process itself.
+class DISABLED_SoundLockDuringBuild : public SoundSystemTest {
 };
 
-TEST_F(SoundLockDuringBuild, AGraphBuildThatNeverEndsLeavesTheSoundLockFree)
+TEST_F(DISABLED_SoundLockDuringBuild, AGraphBuildThatNeverEndsLeavesTheSoundLockFree)
 {
     static const uint8_t cut[44] = {'R', 'I', 'F', 'F', 0xBA, 0x15, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
                                     0x12, 0, 0, 0, 7, 0, 1, 0, 0x22, 0x56, 0, 0, 0x22, 0x56, 0, 0, 1, 0, 8, 0, 0, 0,
