@@ -10,8 +10,8 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "movie/dshow_mem_reader.h"
-#include "movie/dshow_sample_grabber.h"
+#include "dshow/dshow_mem_reader.h"
+#include "dshow/dshow_sample_grabber.h"
 #include "runtime/log.h"
 #include "runtime/memory.h"
 #include "runtime/message_pump.h"

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "audio/mp3_directshow.h"
-#include "movie/dshow_allocator.h"
-#include "movie/dshow_object.h"
+#include "dshow/dshow_allocator.h"
+#include "dshow/dshow_object.h"
 #include "runtime/memory.h"
 #include "runtime/system_state.h"
 #include "tests/audio/sound_fixtures.h"
