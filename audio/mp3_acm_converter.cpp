@@ -55,15 +55,9 @@ int OpenMp3AcmConverter(SoundConverter* c)
     long fileSize = GetConverterStreamSize(c);
     if (fileSize < 0)
         return -1;
-    s->ops.seek(s->handle, 0, SEEK_SET);
     Mp3Walk walk;
-    if (WalkMp3Frames(&c->source, fileSize, &walk) != 0)
-        return -1;
-
-    unsigned char b[4];
     MpegFrameHeader h;
-    s->ops.seek(s->handle, (long)walk.dataStart, SEEK_SET);
-    if (s->ops.read(b, 1, 4, s->handle) != 4 || ParseMpegAudioHeader(b, &h) != 0)
+    if (SetUpMp3Frames(&c->source, fileSize, &walk, &h) != 0)
         return -1;
 
     DWORD formatSize = 0;

@@ -10,13 +10,14 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "movie/dshow_mem_reader.h"
-#include "movie/dshow_sample_grabber.h"
+#include "dshow/dshow_mem_reader.h"
+#include "dshow/dshow_sample_grabber.h"
 #include "runtime/log.h"
 #include "runtime/memory.h"
 #include "runtime/message_pump.h"
 
 DWORD Mp3GraphStallLimitMs = 10000;
+DWORD Mp3GraphBuildLimitMs = 10000;
 
 namespace {
 
@@ -132,11 +133,95 @@ struct Mp3Graph {
     }
 };
 
+void Discard(Mp3Graph* g, SoundConverter* c)
+{
+    g->Release(c);
+    delete g;
+}
+
 int Fail(Mp3Graph* g, SoundConverter* c, const char* text)
 {
     WriteLogEntry(text);
-    g->Release(c);
+    Discard(g, c);
     return -1;
+}
+
+// One graph build on a thread of its own. A platform splitter can wait for
+// ever on a damaged stream inside Render; the caller then gives the build up
+// and leaves the graph record with it, to be freed if Render ever returns.
+struct RenderJob {
+    LONG holders;         // the caller and the thread
+    IGraphBuilder* graph; // counted until Render returns
+    IPin* pin;            // counted until Render returns
+    HRESULT result;
+    HANDLE done;
+    Mp3Graph* orphan;     // set by a caller that gave up
+};
+
+void LeaveRenderJob(RenderJob* job)
+{
+    if (InterlockedDecrement(&job->holders) != 0)
+        return;
+    if (job->orphan)
+        Discard(job->orphan, nullptr);
+    CloseHandle(job->done);
+    delete job;
+}
+
+DWORD WINAPI RenderThread(void* parameter)
+{
+    RenderJob* job = (RenderJob*)parameter;
+    HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    job->result = job->graph->Render(job->pin);
+    // The references go before the caller hears of the end: the reader's
+    // last release frees the bytes it reads.
+    job->pin->Release();
+    job->graph->Release();
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    SetEvent(job->done);
+    LeaveRenderJob(job);
+    return 0;
+}
+
+// Renders the pin within the build limit, pumping the caller's messages: 1
+// when Render succeeded, 0 when it failed, -1 when it did not return in time
+// (the graph record then belongs to the build's thread).
+int RenderWithin(Mp3Graph* g, IPin* pin)
+{
+    RenderJob* job = new RenderJob();
+    job->holders = 2;
+    job->graph = g->graph;
+    job->pin = pin;
+    job->graph->AddRef();
+    job->pin->AddRef();
+    job->done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = job->done ? CreateThread(nullptr, 0, RenderThread, job, 0, nullptr) : nullptr;
+    if (!thread) {
+        job->pin->Release();
+        job->graph->Release();
+        job->holders = 1;
+        LeaveRenderJob(job);
+        return 0;
+    }
+    CloseHandle(thread);
+    DWORD start = GetTickCount();
+    bool finished = false;
+    while (!finished) {
+        finished = WaitForSingleObject(job->done, 50) == WAIT_OBJECT_0;
+        // The window's end is answered by the run that follows the build.
+        RunMessagePump();
+        if (!finished && GetTickCount() - start > Mp3GraphBuildLimitMs)
+            break;
+    }
+    if (!finished) {
+        job->orphan = g;
+        LeaveRenderJob(job);
+        return -1;
+    }
+    HRESULT result = job->result;
+    LeaveRenderJob(job);
+    return result == S_OK ? 1 : 0;
 }
 
 // The renderer that Render attached: the first filter with a connected input
@@ -194,7 +279,8 @@ int TakeConnectedFormat(const AM_MEDIA_TYPE* type, WAVEFORMATEX* out, const char
     out->nAvgBytesPerSec = (DWORD)rate;
     out->wBitsPerSample = (WORD)(f.wf.nBlockAlign * 8 / f.wf.nChannels);
     out->cbSize = 0;
-    return 0;
+    // The same formats as the converters give: the sound buffers take no other.
+    return IsPlayablePcmFormat(out) ? 0 : -1;
 }
 
 } // namespace
@@ -274,134 +360,142 @@ int ConvertMp3ToPcm(SoundConverter* c)
 {
     MemoryConverterState* m = &c->memory;
     *m = MemoryConverterState();
-    Mp3Graph g;
-
     long size = GetConverterStreamSize(c);
     StreamDescriptor* s = &c->source;
     s->ops.seek(s->handle, 0, SEEK_SET);
     if (size <= 0)
         return -1;
-    g.compressed = (unsigned char*)AllocTracked((size_t)size, "", 0);
-    if (!g.compressed)
+    // On the heap: a graph build that outlives its time limit keeps it.
+    Mp3Graph* g = new Mp3Graph;
+    g->compressed = (unsigned char*)AllocTracked((size_t)size, "", 0);
+    if (!g->compressed) {
+        Discard(g, c);
         return -1;
+    }
     // A stream that delivers less than it measured is taken as it reads.
-    size_t length = s->ops.read(g.compressed, 1, (size_t)size, s->handle);
+    size_t length = s->ops.read(g->compressed, 1, (size_t)size, s->handle);
     if (length == 0 || length > (size_t)size) {
-        g.Release(c);
+        Discard(g, c);
         return -1;
     }
 
-    g.stream = CreateMemStream(g.compressed, (LONGLONG)length, 0xFFFFFFFF);
-    if (!g.stream)
-        return Fail(&g, c, "MP3変換用 D_CMemStream の作成に失敗しました");
+    g->stream = CreateMemStream(g->compressed, (LONGLONG)length, 0xFFFFFFFF);
+    if (!g->stream)
+        return Fail(g, c, "MP3変換用 D_CMemStream の作成に失敗しました");
 
-    g.readerType.majortype = MEDIATYPE_Stream;
-    g.readerType.subtype = MEDIASUBTYPE_MPEG1Audio;
+    g->readerType.majortype = MEDIATYPE_Stream;
+    g->readerType.subtype = MEDIASUBTYPE_MPEG1Audio;
     HRESULT hr = S_OK;
-    D_CMemReader* reader = CreateMemReader(g.stream, &g.readerType, &hr);
+    D_CMemReader* reader = CreateMemReader(g->stream, &g->readerType, &hr);
     if (!reader)
-        return Fail(&g, c, "MP3変換用 D_CMemReader の作成に失敗しました");
-    g.reader = reader->BaseFilterInterface();
-    g.reader->AddRef();
+        return Fail(g, c, "MP3変換用 D_CMemReader の作成に失敗しました");
+    g->reader = reader->BaseFilterInterface();
+    g->reader->AddRef();
 
     if (FAILED(CoCreateInstance(kNullRendererId, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                (void**)&g.nullRenderer))) {
-        g.nullRenderer = nullptr;
-        return Fail(&g, c, "MP3変換用 NullRender の作成に失敗しました");
+                                (void**)&g->nullRenderer))) {
+        g->nullRenderer = nullptr;
+        return Fail(g, c, "MP3変換用 NullRender の作成に失敗しました");
     }
     if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
-                                IID_IGraphBuilder, (void**)&g.graph))) {
-        g.graph = nullptr;
-        return Fail(&g, c, "MP3変換用 IGraphBuilder の作成に失敗しました");
+                                IID_IGraphBuilder, (void**)&g->graph))) {
+        g->graph = nullptr;
+        return Fail(g, c, "MP3変換用 IGraphBuilder の作成に失敗しました");
     }
 
     hr = S_OK;
-    g.grabberObject = CreateSampleGrabber(nullptr, &hr);
-    if (!g.grabberObject)
-        return Fail(&g, c, "MP3変換用 D_CSampleGrabber の作成に失敗しました");
-    g.grabber = g.grabberObject->BaseFilterInterface();
-    g.grabber->AddRef();
+    g->grabberObject = CreateSampleGrabber(nullptr, &hr);
+    if (!g->grabberObject)
+        return Fail(g, c, "MP3変換用 D_CSampleGrabber の作成に失敗しました");
+    g->grabber = g->grabberObject->BaseFilterInterface();
+    g->grabber->AddRef();
 
-    g.grabberType.majortype = MEDIATYPE_Audio;
-    g.grabberType.subtype = MEDIASUBTYPE_PCM;
-    if (g.grabberObject->SetGrabberAcceptedMediaType(&g.grabberType) != S_OK)
-        return Fail(&g, c, "サンプルグラバフィルタのメディアタイプの設定に失敗しました");
-    if (g.graph->AddFilter(g.grabber, L"SampleGrabber") != S_OK)
-        return Fail(&g, c, "サンプルグラバフィルタのグラフへの追加に失敗しました");
-    if (g.graph->AddFilter(g.reader, L"MemFile") != S_OK)
-        return Fail(&g, c, "メモリファイルフィルタのグラフへの追加に失敗しました");
-    if (g.graph->Render(reader->outputPin.PinInterface()) != S_OK)
-        return Fail(&g, c, "グラフの構築に失敗しました");
-    if (g.graph->AddFilter(g.nullRenderer, L"File Renderer") != S_OK)
-        return Fail(&g, c, "ヌルレンダラーフィルタのグラフへの追加に失敗しました");
+    g->grabberType.majortype = MEDIATYPE_Audio;
+    g->grabberType.subtype = MEDIASUBTYPE_PCM;
+    if (g->grabberObject->SetGrabberAcceptedMediaType(&g->grabberType) != S_OK)
+        return Fail(g, c, "サンプルグラバフィルタのメディアタイプの設定に失敗しました");
+    if (g->graph->AddFilter(g->grabber, L"SampleGrabber") != S_OK)
+        return Fail(g, c, "サンプルグラバフィルタのグラフへの追加に失敗しました");
+    if (g->graph->AddFilter(g->reader, L"MemFile") != S_OK)
+        return Fail(g, c, "メモリファイルフィルタのグラフへの追加に失敗しました");
+    int built = RenderWithin(g, reader->outputPin.PinInterface());
+    if (built < 0) {
+        // The build still runs on its own thread, which now owns the graph.
+        WriteLogEntry("グラフの構築に失敗しました");
+        return -1;
+    }
+    if (built == 0)
+        return Fail(g, c, "グラフの構築に失敗しました");
+    if (g->graph->AddFilter(g->nullRenderer, L"File Renderer") != S_OK)
+        return Fail(g, c, "ヌルレンダラーフィルタのグラフへの追加に失敗しました");
 
-    IPin* upstream = DetachDefaultRenderer(g.graph);
-    IPin* nullIn = FindPinByDirection(g.nullRenderer, PINDIR_INPUT);
-    hr = upstream && nullIn ? g.graph->ConnectDirect(upstream, nullIn, nullptr) : E_FAIL;
+    IPin* upstream = DetachDefaultRenderer(g->graph);
+    IPin* nullIn = FindPinByDirection(g->nullRenderer, PINDIR_INPUT);
+    hr = upstream && nullIn ? g->graph->ConnectDirect(upstream, nullIn, nullptr) : E_FAIL;
     if (upstream)
         upstream->Release();
     if (nullIn)
         nullIn->Release();
     if (hr != S_OK)
-        return Fail(&g, c, "既存レンダラーをNullレンダラーと交換する処理が失敗しました");
+        return Fail(g, c, "既存レンダラーをNullレンダラーと交換する処理が失敗しました");
 
-    if (g.grabberObject->GetConnectedMediaType(&g.connectedType) != S_OK)
-        return Fail(&g, c, "音声が含まれていないか、オーディオフォーマットの取得に失敗しました。");
+    if (g->grabberObject->GetConnectedMediaType(&g->connectedType) != S_OK)
+        return Fail(g, c, "音声が含まれていないか、オーディオフォーマットの取得に失敗しました。");
     const char* why = nullptr;
-    if (TakeConnectedFormat(&g.connectedType, &c->format, &why) != 0)
-        return Fail(&g, c, why);
+    if (TakeConnectedFormat(&g->connectedType, &c->format, &why) != 0)
+        return Fail(g, c, why);
 
-    g.ticket = RegisterMp3Sink(c);
-    if (!g.ticket || g.grabberObject->SetGrabberCallback(OnMp3Sample, g.ticket) != S_OK)
-        return Fail(&g, c, "コールバック関数を設定できません");
+    g->ticket = RegisterMp3Sink(c);
+    if (!g->ticket || g->grabberObject->SetGrabberCallback(OnMp3Sample, g->ticket) != S_OK)
+        return Fail(g, c, "コールバック関数を設定できません");
 
     // Ten times the compressed size covers ordinary bitrates; the callback
     // grows the block when it does not.
     uint64_t capacity = (uint64_t)length * 10;
     m->pcm = capacity <= INT32_MAX ? (unsigned char*)AllocTracked((size_t)capacity, "", 0) : nullptr;
     if (!m->pcm)
-        return Fail(&g, c, "PCMデータを格納するメモリ領域の確保に失敗しました");
+        return Fail(g, c, "PCMデータを格納するメモリ領域の確保に失敗しました");
     m->capacity = (int32_t)capacity;
     m->size = 0;
 
-    if (g.graph->QueryInterface(IID_IMediaFilter, (void**)&g.mediaFilter) != S_OK) {
-        g.mediaFilter = nullptr;
-        return Fail(&g, c, "IMediaFilter の取得に失敗しました");
+    if (g->graph->QueryInterface(IID_IMediaFilter, (void**)&g->mediaFilter) != S_OK) {
+        g->mediaFilter = nullptr;
+        return Fail(g, c, "IMediaFilter の取得に失敗しました");
     }
-    g.mediaFilter->SetSyncSource(nullptr);
-    if (g.graph->QueryInterface(IID_IMediaControl, (void**)&g.control) != S_OK) {
-        g.control = nullptr;
-        return Fail(&g, c, "IMediaControl の取得に失敗しました");
+    g->mediaFilter->SetSyncSource(nullptr);
+    if (g->graph->QueryInterface(IID_IMediaControl, (void**)&g->control) != S_OK) {
+        g->control = nullptr;
+        return Fail(g, c, "IMediaControl の取得に失敗しました");
     }
-    if (g.graph->QueryInterface(IID_IMediaEvent, (void**)&g.events) != S_OK) {
-        g.events = nullptr;
-        return Fail(&g, c, "IMediaEvent の取得に失敗しました");
+    if (g->graph->QueryInterface(IID_IMediaEvent, (void**)&g->events) != S_OK) {
+        g->events = nullptr;
+        return Fail(g, c, "IMediaEvent の取得に失敗しました");
     }
 
-    g.running = true;
-    g.control->Run();
+    g->running = true;
+    g->control->Run();
     // A platform filter that never completes must not hold the caller: the
     // wait ends once the graph has gone the stall limit without a sample.
     LONG seen = 0;
     DWORD lastProgress = GetTickCount();
     for (;;) {
         if (RunMessagePump() == -1)
-            return Fail(&g, c, "MP3変換の途中でソフトが終了しました");
+            return Fail(g, c, "MP3変換の途中でソフトが終了しました");
         LONG code = 0;
-        hr = g.events->WaitForCompletion(100, &code);
+        hr = g->events->WaitForCompletion(100, &code);
         if (hr == S_OK && code == EC_ERRORABORT)
-            return Fail(&g, c, "MP3変換の途中でエラーが発生しました");
+            return Fail(g, c, "MP3変換の途中でエラーが発生しました");
         if (hr == S_OK && code == EC_COMPLETE) {
             if (!m->pcm)
-                return Fail(&g, c, "PCMデータを格納するメモリ領域の再確保に失敗しました");
+                return Fail(g, c, "PCMデータを格納するメモリ領域の再確保に失敗しました");
             break;
         }
-        LONG delivered = SinkDeliveries(g.ticket);
+        LONG delivered = SinkDeliveries(g->ticket);
         if (delivered != seen) {
             seen = delivered;
             lastProgress = GetTickCount();
         } else if (GetTickCount() - lastProgress > Mp3GraphStallLimitMs) {
-            return Fail(&g, c, "MP3変換の途中でエラーが発生しました");
+            return Fail(g, c, "MP3変換の途中でエラーが発生しました");
         }
     }
 
@@ -409,6 +503,6 @@ int ConvertMp3ToPcm(SoundConverter* c)
     c->bufferSize = (int32_t)c->format.nAvgBytesPerSec;
     m->readPosition = 0;
     // The PCM data now belongs to the converter.
-    g.Release(nullptr);
+    Discard(g, nullptr);
     return 0;
 }

@@ -27,3 +27,6 @@ void UnregisterMp3Sink(DWORD ticket);
 // How long the conversion waits for a graph that neither completes nor
 // delivers a sample before it gives up, in milliseconds.
 extern DWORD Mp3GraphStallLimitMs;
+// How long the conversion waits for the graph's build (Render) before it
+// gives the build up, in milliseconds.
+extern DWORD Mp3GraphBuildLimitMs;

@@ -130,3 +130,16 @@ int WalkMp3Frames(StreamDescriptor* s, int64_t fileSize, Mp3Walk* walk)
     return 0;
 }
 
+
+int SetUpMp3Frames(StreamDescriptor* s, int64_t fileSize, Mp3Walk* walk, MpegFrameHeader* first)
+{
+    s->ops.seek(s->handle, 0, SEEK_SET);
+    if (WalkMp3Frames(s, fileSize, walk) != 0)
+        return -1;
+    unsigned char b[4];
+    s->ops.seek(s->handle, (long)walk->dataStart, SEEK_SET);
+    if (s->ops.read(b, 1, 4, s->handle) != 4 || ParseMpegAudioHeader(b, first) != 0)
+        return -1;
+    s->ops.seek(s->handle, (long)walk->dataStart, SEEK_SET);
+    return 0;
+}

@@ -30,3 +30,8 @@ struct Mp3Walk {
 // fileSize bytes (read from its start) and sums their samples. 0, or -1 when
 // no usable frame is found.
 int WalkMp3Frames(StreamDescriptor* s, int64_t fileSize, Mp3Walk* walk);
+
+// The converter's frame set-up: the walk from the stream's start, then the
+// header of the first frame, which describes the source format; the stream
+// is left at the first frame. 0, or -1.
+int SetUpMp3Frames(StreamDescriptor* s, int64_t fileSize, Mp3Walk* walk, MpegFrameHeader* first);

@@ -4,6 +4,8 @@
 
 #include <string.h>
 
+#include "audio/sound_system.h"
+#include "audio/wave_format.h"
 #include "runtime/memory.h"
 
 int32_t SoundSecondReaderFlag = 0;
@@ -11,19 +13,9 @@ int32_t VorbisSampleWidth = 0;
 
 int IsPlayablePcmFormat(const WAVEFORMATEX* f)
 {
-    if (f->wFormatTag != WAVE_FORMAT_PCM)
-        return 0;
-    if (f->nChannels != 1 && f->nChannels != 2)
-        return 0;
-    if (f->wBitsPerSample != 8 && f->wBitsPerSample != 16)
-        return 0;
-    if (f->nBlockAlign != f->nChannels * (f->wBitsPerSample / 8))
-        return 0;
-    if (f->nSamplesPerSec < 100 || f->nSamplesPerSec > 200000)
-        return 0;
-    if ((uint64_t)f->nAvgBytesPerSec != (uint64_t)f->nSamplesPerSec * f->nBlockAlign)
-        return 0;
-    return 1;
+    WaveFormatRecord record;
+    memcpy(&record, f, sizeof record);
+    return IsPlayablePcmRecord(&record);
 }
 
 long GetConverterStreamSize(SoundConverter* c)
@@ -74,9 +66,16 @@ int SetupSoundConverter(StreamDescriptor* source, SoundConverter* c)
             break;
         }
     }
-    // The DirectShow conversion measures and rewinds the stream itself.
-    if (!accepted && ConvertMp3ToPcm(c) != 0)
-        return -1;
+    // The DirectShow conversion measures and rewinds the stream itself. It
+    // runs platform filters that may take long or never finish: the sound
+    // lock is not held across it, so that the service thread keeps going.
+    if (!accepted) {
+        const int levels = SuspendSoundLock();
+        const int converted = ConvertMp3ToPcm(c);
+        ResumeSoundLock(levels);
+        if (converted != 0)
+            return -1;
+    }
 
     c->endFlag = 0;
     c->buffer = nullptr;

@@ -15,14 +15,39 @@ SoundSystemState SoundSystem;
 
 void LockSound()
 {
-    if (SoundSystem.lockCreated)
-        EnterCriticalSection(&SoundSystem.lock);
+    if (!SoundSystem.lockCreated)
+        return;
+    EnterCriticalSection(&SoundSystem.lock);
+    SoundSystem.lockOwner = GetCurrentThreadId();
+    SoundSystem.lockDepth++;
 }
 
 void UnlockSound()
 {
-    if (SoundSystem.lockCreated)
-        LeaveCriticalSection(&SoundSystem.lock);
+    if (!SoundSystem.lockCreated)
+        return;
+    if (SoundSystem.lockOwner == GetCurrentThreadId() && --SoundSystem.lockDepth == 0)
+        SoundSystem.lockOwner = 0;
+    LeaveCriticalSection(&SoundSystem.lock);
+}
+
+int SuspendSoundLock()
+{
+    SoundSystemState& s = SoundSystem;
+    if (!s.lockCreated || s.lockOwner != GetCurrentThreadId())
+        return 0;
+    const int levels = s.lockDepth;
+    s.lockDepth = 0;
+    s.lockOwner = 0;
+    for (int i = 0; i < levels; i++)
+        LeaveCriticalSection(&s.lock);
+    return levels;
+}
+
+void ResumeSoundLock(int levels)
+{
+    for (int i = 0; i < levels; i++)
+        LockSound();
 }
 
 BOOL CALLBACK EnumSoundDeviceProc(LPGUID, LPCSTR description, LPCSTR module, LPVOID)
@@ -258,6 +283,8 @@ int InitSoundSystem()
         return -1;
     if (!s.lockCreated) {
         InitializeCriticalSection(&s.lock);
+        s.lockOwner = 0;
+        s.lockDepth = 0;
         s.lockCreated = 1;
     }
 
@@ -340,6 +367,10 @@ int TermSoundSystem()
     if (s.directSound == nullptr)
         return -1;
 
+    // A shut-down met with the sound lock held (a fatal exit inside sound
+    // work) would wait for ever for a thread that waits for the lock: give
+    // it up for good, as the lock goes away below.
+    SuspendSoundLock();
     // Without a thread (its creation failed, or a failed start ends here
     // before it exists) nobody would answer the flag: do not wait for it.
     s.stopFlag.store(SOUND_THREAD_STOP);

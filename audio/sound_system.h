@@ -22,6 +22,8 @@ enum { SOUND_THREAD_RUNNING = 0, SOUND_THREAD_STOP = 1, SOUND_THREAD_LEFT = 2 };
 struct SoundSystemState {
     CRITICAL_SECTION lock;
     int lockCreated;
+    DWORD lockOwner;                         // thread holding the lock, 0 when free
+    int lockDepth;                           // the owner's nesting; only the owner writes both
     IDirectSound* directSound;
     IDirectSoundBuffer* primaryBuffer;
     IDirectSoundBuffer* silentBuffer;
@@ -48,6 +50,11 @@ extern SoundSystemState SoundSystem;
 // The recursive sound lock; a no-op while the lock does not exist.
 void LockSound();
 void UnlockSound();
+// Leaves every level of the lock that the calling thread holds and returns
+// how many, for work that must not keep the service thread waiting (or
+// that may never end); ResumeSoundLock takes them again.
+int SuspendSoundLock();
+void ResumeSoundLock(int levels);
 
 int FinishSoundCaptureFile();
 BOOL CALLBACK EnumSoundDeviceProc(LPGUID guid, LPCSTR description, LPCSTR module, LPVOID context);

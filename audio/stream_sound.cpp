@@ -141,6 +141,15 @@ int AddSreamSound(StreamDescriptor* stream, uint8_t loopCount, int handle, int m
             *tookCopy = 1;
     }
 
+    // A converter that cannot tell its length (an ADPCM file shorter than
+    // one block) has nothing to stream.
+    if (GetConverterTotalBytes(&source->converter) < 0) {
+        DropSource(source);
+        WriteLog("音声データのオープンに失敗しました");
+        UnlockSound();
+        return -1;
+    }
+
     WAVEFORMATEX format;
     GetConverterFormat(&source->converter, &format);
     if (sound->sourceCount == 0) {

@@ -5,6 +5,7 @@
 #include "audio/acm_drivers.h"
 #include "audio/sound_converter.h"
 #include "audio/wave_chunks.h"
+#include "audio/wave_format.h"
 #include "runtime/memory.h"
 
 namespace {
@@ -18,16 +19,6 @@ int ReadExact(SoundConverter* c, void* out, size_t n)
     return s->ops.read(out, 1, n, s->handle) == n;
 }
 
-// A 16-byte PCM format has no extra-byte count and its bits per sample come
-// from the block align.
-void FixShortPcmFormat(WAVEFORMATEX* f, uint32_t payloadSize)
-{
-    if (payloadSize == 16 && f->wFormatTag == WAVE_FORMAT_PCM) {
-        f->cbSize = 0;
-        f->wBitsPerSample = f->nChannels ? (WORD)(f->nBlockAlign / f->nChannels * 8) : 0;
-    }
-}
-
 } // namespace
 
 int OpenWavePcmConverter(SoundConverter* c)
@@ -39,13 +30,15 @@ int OpenWavePcmConverter(SoundConverter* c)
     uint32_t payloadSize;
     if (ReadWaveFormatChunk(&c->source, streamSize, &payload, &payloadSize) != 0)
         return -1;
-    memcpy(&c->format, payload, sizeof(WAVEFORMATEX));
+    WaveFormatRecord record;
+    memcpy(&record, payload, sizeof record);
     FreeTracked(payload);
-    if (c->format.wFormatTag != WAVE_FORMAT_PCM)
+    if (record.formatTag != kWaveFormatPcm)
         return -1;
-    FixShortPcmFormat(&c->format, payloadSize);
-    if (!IsPlayablePcmFormat(&c->format))
+    FixShortPcmFormat(&record, payloadSize);
+    if (!IsPlayablePcmRecord(&record))
         return -1;
+    memcpy(&c->format, &record, sizeof record);
     if (FindWaveData(&c->source, streamSize, &c->dataStart, &c->dataSize) != 0)
         return -1;
     c->bufferSize = (int32_t)c->format.nAvgBytesPerSec;
@@ -99,12 +92,14 @@ int OpenWaveAcmConverter(SoundConverter* c)
         return -1;
     a->sourceFormat = (WAVEFORMATEX*)payload;
     WAVEFORMATEX* f = a->sourceFormat;
-    FixShortPcmFormat(f, payloadSize);
-    // The codec reads cbSize extra bytes: they must lie inside the chunk.
-    if (payloadSize >= sizeof(WAVEFORMATEX) && f->cbSize > payloadSize - sizeof(WAVEFORMATEX))
-        goto fail;
-    if (f->nChannels == 0 || f->nSamplesPerSec == 0 || f->nAvgBytesPerSec == 0 || f->nBlockAlign == 0)
-        goto fail;
+    {
+        WaveFormatRecord record;
+        memcpy(&record, payload, sizeof record);
+        FixShortPcmFormat(&record, payloadSize);
+        memcpy(payload, &record, sizeof record);
+        if (!IsUsableCompressedRecord(&record, payloadSize))
+            goto fail;
+    }
     if (FindWaveData(&c->source, streamSize, &c->dataStart, &c->dataSize) != 0 || c->dataSize == 0)
         goto fail;
 

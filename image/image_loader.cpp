@@ -99,6 +99,7 @@ int LoadImageData(const char* path, const void* block, int size, int memoryFlag,
         close();
         return 0;
     }
+#ifdef _WIN32
     if (!dibHeaderOut || !dibPixelsOut) {
         FreeRasterImage(&image);
         close();
@@ -126,6 +127,13 @@ int LoadImageData(const char* path, const void* block, int size, int memoryFlag,
     *dibHeaderOut = header;
     *dibPixelsOut = pixels;
     return 0;
+#else
+    (void)dibHeaderOut;
+    (void)dibPixelsOut;
+    FreeRasterImage(&image);
+    close();
+    return -1;
+#endif
 }
 
 int LoadImageToRasterImage(const char* path, const void* block, int size, int memoryFlag, RasterImage* imageOut,
@@ -176,6 +184,7 @@ int MakeAlphaFileName(const char* path, char* out)
     return 0;
 }
 
+#ifdef _WIN32
 int MakeDibFromRasterImage(RasterImage* image, BITMAPINFO* header, void** pixelsOut, int copyFlag, int flag24)
 {
     if (DecompressDxtRasterImage(image) != 0)
@@ -237,3 +246,4 @@ int MakeDibFromRasterImage(RasterImage* image, BITMAPINFO* header, void** pixels
     *pixelsOut = copy;
     return 1;
 }
+#endif

@@ -3,7 +3,12 @@
 // the hand-back as a DIB.
 #pragma once
 
+#ifdef _WIN32
 #include <windows.h>
+#else
+// The native sanitizer build decodes without the DIB hand-back.
+struct BITMAPINFO;
+#endif
 
 #include "image/image_decoders.h"
 #include "image/raster_image.h"
@@ -40,8 +45,10 @@ int LoadImageWithAlpha(const char* path, const void* block, int size, int memory
 // bytes; -1 (out emptied) when the name would not fit.
 int MakeAlphaFileName(const char* path, char* out);
 
+#ifdef _WIN32
 // A top-down DIB of the image: 8 bits with the palette for an 8-bit image
 // (flag24 0), else 24 bits. header holds a BITMAPINFOHEADER and 256 colours.
 // 0 when the DIB shares the image's pixels, 1 when it got a new AllocTracked
 // copy, -1 when memory runs out.
 int MakeDibFromRasterImage(RasterImage* image, BITMAPINFO* header, void** pixelsOut, int copyFlag, int flag24);
+#endif

@@ -126,6 +126,16 @@ __attribute__((noinline)) int DecodeJpeg(JpegDecode* d, StreamDescriptor* stream
         return -1;
     if ((int64_t)object->image_width * object->image_height * 4 > MaxDecodedBytes)
         return -1;
+    // Every 8x8 block of every component costs at least one bit of coded
+    // data (its DC difference), so the rest of the stream bounds the picture:
+    // a short file must not claim a large one, which the library would fill.
+    int64_t blocks = 0;
+    for (int i = 0; i < object->num_components; i++)
+        blocks += (int64_t)object->comp_info[i].width_in_blocks * object->comp_info[i].height_in_blocks;
+    int64_t coded = StreamBytesLeft(stream, ((JpegStreamSource*)object->src)->end) +
+                    (int64_t)object->src->bytes_in_buffer;
+    if (blocks > coded * 8)
+        return -1;
     jpeg_start_decompress(object);
     int components = object->output_components;
     if (components != 1 && components != 3)

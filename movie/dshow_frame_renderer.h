@@ -7,7 +7,7 @@
 #include <windows.h>
 #include <strmif.h>
 
-#include "movie/dshow_video_renderer.h"
+#include "dshow/dshow_video_renderer.h"
 
 // {71771540-2017-11CF-AE26-0020AFD79767}
 extern const CLSID CLSID_MovieFrameRenderer;

@@ -1,6 +1,6 @@
 // Theora frame output: the current frame from the decoder's stock into its
-// 32-bit RGB frame image (converted with lookup tables) or into a Direct3D
-// YUV surface that the device converts.
+// 32-bit RGB frame image (theora_picture.cpp) or into a Direct3D YUV surface
+// that the device converts.
 #include "movie/theora_player.h"
 
 #include <string.h>
@@ -11,27 +11,11 @@
 
 namespace {
 
-// 14 fraction bits: 16384 stands for 1.0.
-int LumaTable[256];
-int RedFromV[256];
-int GreenFromU[256];
-int GreenFromV[256];
-int BlueFromU[256];
-// One byte for every value from -512 to 767.
-unsigned char ClampTable[1280];
-
-inline unsigned char Clamp(int v) { return ClampTable[v + 512]; }
-
 const uint32_t kFourccs[3] = {
     MAKEFOURCC('Y', 'V', '1', '2'),
     MAKEFOURCC('Y', 'U', 'Y', '2'),
     MAKEFOURCC('U', 'Y', 'V', 'Y'),
 };
-
-bool Is420(const TheoraStockEntry* e)
-{
-    return e->yWidth == 2 * e->uvWidth && e->yHeight == 2 * e->uvHeight;
-}
 
 void WriteSurface(const TheoraStockEntry* e, uint32_t fourcc, unsigned char* bits, int pitch, int width,
                   int height)
@@ -89,7 +73,7 @@ bool FetchToSurface(TheoraDecoder* d, const TheoraStockEntry* e)
     }
     if (!lockedOk)
         return false;
-    if (Is420(e))
+    if (IsTheoraPicture420(e))
         WriteSurface(e, d->yuvFourcc, (unsigned char*)locked.pBits, locked.Pitch, (int)d->info.width,
                      (int)d->info.height);
     d->yuvSurface->UnlockRect();
@@ -97,74 +81,7 @@ bool FetchToSurface(TheoraDecoder* d, const TheoraStockEntry* e)
     return true;
 }
 
-void ConvertToImage(const TheoraStockEntry* e, RasterImage* image)
-{
-    const int w = e->yWidth < image->width ? e->yWidth : image->width;
-    const int h = e->yHeight < image->height ? e->yHeight : image->height;
-    unsigned char* out = (unsigned char*)image->pixels;
-    if (Is420(e)) {
-        for (int y = 0; y < h; y += 2) {
-            const unsigned char* u = e->u + (size_t)(y / 2) * e->uvStride;
-            const unsigned char* v = e->v + (size_t)(y / 2) * e->uvStride;
-            for (int x = 0; x < w; x += 2) {
-                const int r = RedFromV[v[x / 2]];
-                const int g = GreenFromU[u[x / 2]] + GreenFromV[v[x / 2]];
-                const int b = BlueFromU[u[x / 2]];
-                for (int dy = 0; dy < 2 && y + dy < h; dy++) {
-                    const unsigned char* yrow = e->y + (size_t)(y + dy) * e->yStride;
-                    unsigned char* p = out + (size_t)(y + dy) * image->pitch + (size_t)x * 4;
-                    for (int dx = 0; dx < 2 && x + dx < w; dx++, p += 4) {
-                        const int luma = LumaTable[yrow[x + dx]];
-                        p[0] = Clamp((luma + b) / 16384);
-                        p[1] = Clamp((luma + g) / 16384);
-                        p[2] = Clamp((luma + r) / 16384);
-                        p[3] = 255;
-                    }
-                }
-            }
-        }
-        return;
-    }
-    // Other layouts: the chroma sample that covers each pixel, found by the
-    // ratio of the plane sizes.
-    for (int y = 0; y < h; y++) {
-        const unsigned char* yrow = e->y + (size_t)y * e->yStride;
-        const int cy = (int)((int64_t)y * e->uvHeight / e->yHeight);
-        const unsigned char* u = e->u + (size_t)cy * e->uvStride;
-        const unsigned char* v = e->v + (size_t)cy * e->uvStride;
-        unsigned char* p = out + (size_t)y * image->pitch;
-        for (int x = 0; x < w; x++, p += 4) {
-            const int cx = (int)((int64_t)x * e->uvWidth / e->yWidth);
-            const float luma = 1.164f * (float)(yrow[x] - 16);
-            const float cu = (float)(u[cx] - 128), cv = (float)(v[cx] - 128);
-            const int red = (int)(luma + 1.596f * cv);
-            const int green = (int)(luma - 0.391f * cu - 0.813f * cv);
-            const int blue = (int)(luma + 2.018f * cu);
-            p[0] = (unsigned char)(blue < 0 ? 0 : blue > 255 ? 255 : blue);
-            p[1] = (unsigned char)(green < 0 ? 0 : green > 255 ? 255 : green);
-            p[2] = (unsigned char)(red < 0 ? 0 : red > 255 ? 255 : red);
-            p[3] = 255;
-        }
-    }
-}
-
 }  // namespace
-
-int InitYuvTables()
-{
-    for (int i = 0; i < 1280; i++) {
-        const int v = i - 512;
-        ClampTable[i] = (unsigned char)(v < 0 ? 0 : v > 255 ? 255 : v);
-    }
-    for (int i = 0; i < 256; i++) {
-        LumaTable[i] = 19070 * (i - 16);
-        RedFromV[i] = 26148 * (i - 128);
-        GreenFromU[i] = -6406 * (i - 128);
-        GreenFromV[i] = -13320 * (i - 128);
-        BlueFromU[i] = 33062 * (i - 128);
-    }
-    return 0;
-}
 
 void CreateTheoraYuvSurface(TheoraDecoder* d)
 {
@@ -225,7 +142,7 @@ int FetchTheoraFrame(TheoraDecoder* d, int toImage, int toSurface)
     if (surfaceWanted)
         FetchToSurface(d, e);  // a surface that cannot be locked stays unwritten
     if (imageWanted && d->frameImage.pixels) {
-        ConvertToImage(e, &d->frameImage);
+        ConvertTheoraPicture(e, &d->frameImage);
         d->imageDone = 1;
     }
     d->fetchEntry.store(-1);

@@ -16,8 +16,6 @@ namespace {
 
 const int kReadChunk = 4096;
 const int kMaxStock = 1000;
-// libtheora pictures larger than this are refused when stored.
-const int kMaxSide = 8192;
 
 // Frames a stock window of the current frame may hold: the current frame and
 // the ones after it, wrapping past the end.
@@ -198,50 +196,6 @@ bool FillStock(TheoraDecoder* d)
 }
 
 }  // namespace
-
-int CopyTheoraPicture(TheoraStockEntry* e, const yuv_buffer* picture, int frame)
-{
-    const yuv_buffer& yuv = *picture;
-    if (yuv.y_width <= 0 || yuv.y_height <= 0 || yuv.uv_width <= 0 || yuv.uv_height <= 0 ||
-        yuv.y_width > kMaxSide || yuv.y_height > kMaxSide ||
-        yuv.uv_width > yuv.y_width || yuv.uv_height > yuv.y_height || !yuv.y || !yuv.u || !yuv.v)
-        return -1;
-    // libtheora may hand its planes bottom-up with negative strides; the
-    // copies are always top-down at their width.
-    const int yStride = yuv.y_width, uvStride = yuv.uv_width;
-    if (e->yWidth != yuv.y_width || e->yHeight != yuv.y_height || e->yStride != yStride) {
-        FreeTracked(e->y);
-        e->y = nullptr;
-    }
-    if (e->uvWidth != yuv.uv_width || e->uvHeight != yuv.uv_height || e->uvStride != uvStride) {
-        FreeTracked(e->u);
-        FreeTracked(e->v);
-        e->u = e->v = nullptr;
-    }
-    e->yWidth = yuv.y_width;
-    e->yHeight = yuv.y_height;
-    e->yStride = yStride;
-    e->uvWidth = yuv.uv_width;
-    e->uvHeight = yuv.uv_height;
-    e->uvStride = uvStride;
-    if (!e->y)
-        e->y = (unsigned char*)AllocTracked((size_t)yStride * yuv.y_height, "", 0);
-    if (!e->u)
-        e->u = (unsigned char*)AllocTracked((size_t)uvStride * yuv.uv_height, "", 0);
-    if (!e->v)
-        e->v = (unsigned char*)AllocTracked((size_t)uvStride * yuv.uv_height, "", 0);
-    if (!e->y || !e->u || !e->v)
-        return -1;
-    for (int row = 0; row < yuv.y_height; row++)
-        memcpy(e->y + (size_t)row * yStride, yuv.y + (ptrdiff_t)row * yuv.y_stride, (size_t)yuv.y_width);
-    for (int row = 0; row < yuv.uv_height; row++) {
-        memcpy(e->u + (size_t)row * uvStride, yuv.u + (ptrdiff_t)row * yuv.uv_stride, (size_t)yuv.uv_width);
-        memcpy(e->v + (size_t)row * uvStride, yuv.v + (ptrdiff_t)row * yuv.uv_stride, (size_t)yuv.uv_width);
-    }
-    e->frame = frame;
-    e->filled.store(1);
-    return 0;
-}
 
 DWORD WINAPI TheoraDecodeThread(void* parameter)
 {

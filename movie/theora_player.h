@@ -141,6 +141,10 @@ void DestroyTheoraDecoder(TheoraDecoder* decoder);
 // Frame output.
 // Builds the YUV-to-RGB tables once at start-up; 0.
 int InitYuvTables();
+// 1 when the entry's chroma planes are half its luma plane both ways.
+int IsTheoraPicture420(const TheoraStockEntry* entry);
+// Converts the entry into the 32-bit image, as much of it as both cover.
+void ConvertTheoraPicture(const TheoraStockEntry* entry, RasterImage* image);
 // (Re)creates the YUV surface when graphics runs on Direct3D.
 void CreateTheoraYuvSurface(TheoraDecoder* decoder);
 // The decoder's Direct3D YUV surface, or null.

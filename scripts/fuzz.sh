@@ -83,8 +83,13 @@ case ${1:-} in
     mkdir -p "$inputs/corpus/archive_reader"
     cp "$root"/tests/runtime/file/fixtures/*.ukx "$inputs/corpus/archive_reader/"
     # MP3 files: the sound tests' fixtures (MPEG-1, MPEG-2, tagged).
-    mkdir -p "$inputs/corpus/mp3_frames"
-    cp "$root"/tests/audio/fixtures/*.mp3 "$inputs/corpus/mp3_frames/"
+    for target in mp3_frames mp3_setup; do
+      mkdir -p "$inputs/corpus/$target"
+      cp "$root"/tests/audio/fixtures/*.mp3 "$inputs/corpus/$target/"
+    done
+    # WAVE files with compressed formats (u-law, IMA ADPCM) for the format
+    # handling after the chunk walk.
+    cp "$root"/tests/audio/fixtures/*.wav "$inputs/corpus/wave_format/"
     # Ogg Vorbis files: the sound tests' fixtures (stereo tone, mono noise).
     mkdir -p "$inputs/corpus/ogg_reader"
     cp "$root"/tests/audio/fixtures/*.ogg "$inputs/corpus/ogg_reader/"
@@ -100,6 +105,21 @@ case ${1:-} in
       mkdir -p "$inputs/corpus/${kind%%:*}_decoder"
       cp "$root"/tests/image/fixtures/*."${kind#*:}" "$inputs/corpus/${kind%%:*}_decoder/"
     done
+    # The loader's chain: one fixture of each kind behind the flags byte and
+    # the colour length of fuzz/image_loader.cpp, mirrored or with an alpha
+    # block.
+    mkdir -p "$inputs/corpus/image_loader"
+    loader_seed() {
+      local colour=$root/tests/image/fixtures/$3
+      { printf "$2"; python3 -c 'import os,struct,sys; sys.stdout.buffer.write(struct.pack("<I", os.path.getsize(sys.argv[1])))' "$colour"
+        cat "$colour"; [ -n "${4:-}" ] && cat "$root/tests/image/fixtures/$4"; true; } >"$inputs/corpus/image_loader/$1"
+    }
+    loader_seed bmp '\000' p24.bmp
+    loader_seed jpeg-mirrored '\001' jpeg_rgb.jpg
+    loader_seed png-with-alpha '\002' png_rgb8.png png_g8.png
+    loader_seed tga-mirrored-alpha '\003' tga_t2_32.tga p8.bmp
+    loader_seed dds '\000' dds_dxt1.dds
+    loader_seed bgra '\001' bgra8.bgra
     # Tables: files of the demo data, each behind the reader, kind and id
     # bytes of fuzz/data_tables.cpp.
     demo=$(mktemp -d)

@@ -5,14 +5,18 @@
 
 #include <string.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "audio/mp3_directshow.h"
 #include "audio/sound_handles.h"
 #include "audio/sound_load.h"
 #include "audio/sound_play.h"
 #include "audio/sound_system.h"
 #include "audio/stream_play.h"
+#include "audio/stream_refill.h"
 #include "audio/stream_sound.h"
 #include "runtime/memory.h"
 #include "tests/support/test_bytes.h"
@@ -300,4 +304,179 @@ TEST_F(SoundSystemTest, StreamSourcesLimits)
     EXPECT_EQ(1, CheckSoundPlaying(g));
     EXPECT_EQ(-1, AddStreamSoundMemImage(wave.data(), (uint32_t)wave.size(), 0, g, 2, -1));
     EXPECT_EQ(1, GetSoundData(g)->sourceCount);
+}
+
+// An IMA ADPCM WAVE (22050 Hz mono, 256-byte blocks) whose data is shorter
+// than one block: its converter cannot give a length.
+static std::vector<uint8_t> ShortImaAdpcmWave(uint32_t dataBytes)
+{
+    static const uint8_t header[] = {
+        'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 20, 0, 0, 0,
+        0x11, 0, 1, 0, 0x22, 0x56, 0, 0, 0xAA, 0x2B, 0, 0, 0, 1, 4, 0, 2, 0, 0xF9, 1,
+        'f', 'a', 'c', 't', 4, 0, 0, 0, 0x88, 0x15, 0, 0, 'd', 'a', 't', 'a', 0, 0, 0, 0};
+    std::vector<uint8_t> w(header, header + sizeof header);
+    w.resize(w.size() + dataBytes, 0x37);
+    for (int i = 0; i < 4; i++) {
+        w[4 + i] = (uint8_t)((w.size() - 8) >> (8 * i));
+        w[56 + i] = (uint8_t)(dataBytes >> (8 * i));
+    }
+    return w;
+}
+
+TEST_F(SoundSystemTest, AStreamWhoseLengthIsUnknownIsRefused)
+{
+    ASSERT_EQ(0, SetSoundLoadMode(2));
+    const int count = SoundTable.count;
+    for (uint32_t bytes : {1u, 100u, 255u}) {
+        const std::vector<uint8_t> wave = ShortImaAdpcmWave(bytes);
+        EXPECT_EQ(-1, LoadImage(wave, 1)) << bytes << " bytes of ADPCM";
+        const int h = AddSoundData(-1);
+        EXPECT_EQ(-1, AddStreamSoundMemImage(wave.data(), (uint32_t)wave.size(), 0, h, 2, -1));
+        EXPECT_EQ(0, GetSoundData(h)->sourceCount);
+        DeleteSoundHandle(h);
+    }
+    EXPECT_EQ(count, SoundTable.count);
+    // Whole blocks stream with their length.
+    const std::vector<uint8_t> whole = ShortImaAdpcmWave(512);
+    const int h = LoadImage(whole, 1);
+    ASSERT_NE(-1, h);
+    EXPECT_EQ(SOUND_KIND_STREAM, GetSoundData(h)->kind);
+    EXPECT_LT(GetSoundData(h)->totalSamples, 22050) << "two blocks are far less than a second";
+}
+
+// A shut-down met while the calling thread holds the sound lock (as a fatal
+// exit inside sound loading does) still ends the service thread and returns.
+TEST_F(SoundSystemTest, ShutDownUnderTheSoundLockReturns)
+{
+    ASSERT_EQ(0, SetSoundLoadMode(2));
+    ASSERT_NE(-1, LoadImage(MakeWave(22050, 2, 16, 88200), 1));
+    LockSound();
+    LockSound();
+    // Until the service thread's next pass waits for the lock: the critical
+    // section counts each entry of its owner and each waiter in LockCount.
+    while (SoundSystem.lock.LockCount - (SoundSystem.lock.RecursionCount - 1) < 1)
+        Sleep(1);
+    ASSERT_EQ(0, TermSoundSystem());
+    EXPECT_EQ(SOUND_THREAD_LEFT, SoundSystem.stopFlag.load());
+    UnlockSound();   // the lock is gone: nothing to leave
+    UnlockSound();
+    ASSERT_EQ(0, InitSoundSystem());
+}
+
+// A PCM WAVE whose sample bytes run seed, seed + 1, ... (mod 61), never 0.
+static std::vector<uint8_t> PatternWave(uint32_t dataBytes, uint8_t seed)
+{
+    std::vector<uint8_t> w = PcmWaveFile(22050, 1, 16, dataBytes);
+    for (uint32_t i = 0; i < dataBytes; i++)
+        w[44 + i] = (uint8_t)(seed + i % 61);
+    return w;
+}
+
+// Two sources with loop counts 1 and 0 play as the first, the first again,
+// the second, then an eighth of a second of silence. The test runs the refill
+// passes itself under the sound lock, each with the play cursor put at the
+// write position, so that the ring holds the whole sequence in order.
+TEST_F(SoundSystemTest, SourcesFillTheRingInOrderWithTheirLoops)
+{
+    ASSERT_EQ(0, SetSoundLoadMode(2));
+    const std::vector<uint8_t> a = PatternWave(4000, 0x10), b = PatternWave(6000, 0x80);
+    const int h = AddSoundData(-1);
+    ASSERT_EQ(0, AddStreamSoundMemImage(a.data(), (uint32_t)a.size(), 1, h, 2, -1));
+    ASSERT_EQ(0, AddStreamSoundMemImage(b.data(), (uint32_t)b.size(), 0, h, 2, -1));
+    ASSERT_EQ(0, PrefillStreamSound(h));
+    LockSound();
+    SoundData* s = GetSoundData(h);
+    SoundBufferObject* buffer = &s->buffers[0];
+    ASSERT_EQ(0, PlaySoundHandle(h, 1, 0));
+    for (int pass = 0; pass < 20 && !s->endWritten; pass++) {
+        ASSERT_EQ(0, SetSoundBufferPosition(buffer, (DWORD)s->writePos));
+        ASSERT_EQ(0, ProcessStreamSound(h));
+    }
+    EXPECT_EQ(1, s->endWritten);
+
+    std::vector<uint8_t> expected;
+    expected.insert(expected.end(), a.begin() + 44, a.end());
+    expected.insert(expected.end(), a.begin() + 44, a.end());
+    expected.insert(expected.end(), b.begin() + 44, b.end());
+    expected.resize(expected.size() + 44100 / 8 / 2 * 2, 0);   // silence, 16-bit
+    LockedSpans spans;
+    ASSERT_EQ(0, LockSoundBufferSpans(buffer, 0, (DWORD)expected.size(), &spans));
+    ASSERT_EQ(expected.size(), (size_t)spans.firstLength);
+    for (size_t i = 0; i < expected.size(); i++)
+        ASSERT_EQ(expected[i], spans.first[i]) << "ring byte " << i;
+    UnlockSoundBufferSpans(buffer, &spans);
+    UnlockSound();
+    EXPECT_EQ(0, StopSoundHandle(h));
+}
+
+// A refill pass that finds the play cursor close behind the write position
+// writes enough to bring the lead back to 192/512 second, not one step.
+TEST_F(SoundSystemTest, ARefillTopsUpALeadThatHasShrunk)
+{
+    ASSERT_EQ(0, SetSoundLoadMode(2));
+    const uint32_t rate = 176400;   // 44.1 kHz stereo 16-bit
+    const int h = LoadImage(MakeWave(44100, 2, 16, rate * 4), 1);
+    ASSERT_NE(-1, h);
+    ASSERT_EQ(0, PlaySoundHandle(h, 1, 1));
+    LockSound();   // the service thread waits: this test runs the pass
+    SoundData* s = GetSoundData(h);
+    const int32_t ring = (int32_t)rate, step = (int32_t)(rate / 8);
+    const int32_t before = s->writePos;
+    ASSERT_GE(before, 0);
+    // A lead of 60/512 second (whole blocks).
+    const int32_t lead = (int32_t)(rate * 60 / 512 / 4 * 4);
+    ASSERT_EQ(0, SetSoundBufferPosition(&s->buffers[0], (DWORD)((before - lead + ring) % ring)));
+    ASSERT_EQ(0, ProcessStreamSound(h));
+    const int32_t written = (s->writePos - before + ring) % ring;
+    UnlockSound();
+    // At least the missing 132/512 second; the cursor only moves on from
+    // where it was put, so never more than 192/512 second.
+    EXPECT_GE(written, (int32_t)((192 - 60) * (uint64_t)rate / 512 / 4 * 4)) << "one step is " << step;
+    EXPECT_LE(written, (int32_t)(192 * (uint64_t)rate / 512));
+    EXPECT_EQ(0, StopSoundHandle(h));
+}
+
+// A u-law WAVE cut inside its "fact" chunk: every converter refuses it, and
+// the platform's parser waits for ever inside the fallback graph's build.
+// A process of its own (entry audio_sound_system.SoundLockDuringBuild): the
+// build stays inside the platform's parser, which the process's normal end
+// would unload under it, so the test ends the process itself.
+class DISABLED_SoundLockDuringBuild : public SoundSystemTest {
+};
+
+TEST_F(DISABLED_SoundLockDuringBuild, AGraphBuildThatNeverEndsLeavesTheSoundLockFree)
+{
+    static const uint8_t cut[44] = {'R', 'I', 'F', 'F', 0xBA, 0x15, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
+                                    0x12, 0, 0, 0, 7, 0, 1, 0, 0x22, 0x56, 0, 0, 0x22, 0x56, 0, 0, 1, 0, 8, 0, 0, 0,
+                                    'f', 'a', 'c', 't', 4, 0};
+    const DWORD saved = Mp3GraphBuildLimitMs;
+    Mp3GraphBuildLimitMs = 2000;
+    std::atomic<bool> loading{true};
+    std::atomic<int> freeSeen{0};
+    const DWORD begun = GetTickCount();
+    // Half a second in, the load is inside the build: the lock must come free.
+    std::thread watcher([&] {
+        while (loading.load()) {
+            if (GetTickCount() - begun > 500 && TryEnterCriticalSection(&SoundSystem.lock)) {
+                freeSeen++;
+                LeaveCriticalSection(&SoundSystem.lock);
+            }
+            Sleep(5);
+        }
+    });
+    const int h = LoadSoundFromStream(cut, sizeof cut, 1, -1);
+    const DWORD took = GetTickCount() - begun;
+    loading = false;
+    watcher.join();
+    Mp3GraphBuildLimitMs = saved;
+    EXPECT_EQ(-1, h);
+    EXPECT_LT(took, 30000u) << "the build was not given up";
+    if (took > 1000) {
+        EXPECT_GT(freeSeen.load(), 0) << "the sound lock was held across the graph build";
+    }
+    if (!::testing::Test::HasFailure())
+        printf("build left behind: test passed\n");
+    fflush(stdout);
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), HasFailure() ? 1 : 0);
 }

@@ -51,6 +51,25 @@ uint32_t Crc32(const uint8_t* p, size_t n)
     return ~c;
 }
 
+// The file with its frame header's size replaced (the first SOF marker's
+// height and width, big-endian).
+std::vector<uint8_t> WithJpegSize(std::vector<uint8_t> file, int width, int height)
+{
+    for (size_t i = 2; i + 9 < file.size(); i += 2 + (file[i + 2] << 8 | file[i + 3])) {
+        if (file[i] != 0xFF)
+            break;
+        if (file[i + 1] == 0xC0 || file[i + 1] == 0xC2) {
+            file[i + 5] = (uint8_t)(height >> 8);
+            file[i + 6] = (uint8_t)height;
+            file[i + 7] = (uint8_t)(width >> 8);
+            file[i + 8] = (uint8_t)width;
+            return file;
+        }
+    }
+    ADD_FAILURE() << "no frame header";
+    return file;
+}
+
 uint32_t AlphaAt(RasterImage* image, int x, int y)
 {
     uint32_t a = 0xDEAD;
@@ -239,5 +258,45 @@ TEST(JpegDecoder, ShortAndForeignStreams)
     EXPECT_EQ(PictureWidth, image.width);
     EXPECT_EQ(PictureHeight, image.height);
     FreeRasterImage(&image);
+    EXPECT_EQ(before, GetAllocCount());
+}
+
+TEST(JpegDecoder, TheDataAndTheLimitBoundTheDeclaredSize)
+{
+    int before = GetAllocCount();
+    RasterImage image;
+    // Small files claiming large pictures: every 8x8 block of every
+    // component needs at least one bit of coded data, and these hold a few
+    // hundred bytes for hundreds of thousands of blocks.
+    struct Claim {
+        const char* file;
+        int width, height;
+    } claims[] = {{"jpeg_rgb.jpg", 8000, 8000}, {"jpeg_progressive.jpg", 8000, 8000},
+                  {"jpeg_grey.jpg", 27619, 1537}, {"jpeg_grey.jpg", 2000, 2000}};
+    for (const Claim& c : claims) {
+        SCOPED_TRACE(testing::Message() << c.file << " as " << c.width << "x" << c.height);
+        EXPECT_EQ(-1, DecodeBlock(WithJpegSize(ReadFixture(c.file), c.width, c.height), &image, LoadJpegImage));
+        EXPECT_EQ(nullptr, image.pixels);
+    }
+    // Enough coded data for its blocks still decodes: the grey fixture's
+    // header as 256x256 (1024 blocks) over 128 bytes of coded zeros more.
+    std::vector<uint8_t> grey = ReadFixture("jpeg_grey.jpg");
+    std::vector<uint8_t> header(grey.begin(), grey.begin() + 328);   // up to the end of its scan header
+    std::vector<uint8_t> fits = WithJpegSize(header, 256, 256);
+    fits.insert(fits.end(), 128, 0x00);
+    fits.push_back(0xFF);
+    fits.push_back(0xD9);
+    ASSERT_EQ(0, DecodeBlock(fits, &image, LoadJpegImage));
+    EXPECT_EQ(256, image.width);
+    EXPECT_EQ(256, image.height);
+    FreeRasterImage(&image);
+    // Coded data for every block of 8192 x 8200 grey, but 4 bytes a pixel
+    // of that passes 256 MiB: the limit refuses it before anything is made.
+    std::vector<uint8_t> huge = WithJpegSize(header, 8192, 8200);
+    huge.insert(huge.end(), 1024 * 1025 / 8 + 16, 0x00);
+    huge.push_back(0xFF);
+    huge.push_back(0xD9);
+    EXPECT_EQ(-1, DecodeBlock(huge, &image, LoadJpegImage));
+    EXPECT_EQ(nullptr, image.pixels);
     EXPECT_EQ(before, GetAllocCount());
 }

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "movie/dshow_frame_renderer.h"
-#include "movie/dshow_media_type.h"
+#include "dshow/dshow_media_type.h"
 #include "tests/movie/avi_writer.h"
-#include "tests/movie/dshow_test_filter.h"
+#include "tests/dshow/dshow_test_filter.h"
 
 namespace {
 

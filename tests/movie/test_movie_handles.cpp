@@ -38,6 +38,7 @@ struct FakeTheora {
     int current = 0;
     int advances = 0;
     int closes = 0;
+    int fileClosesBeforeDecoder = -1;   // file closes seen when the decoder closed
     RasterImage image = {};
 } theora;
 
@@ -133,9 +134,18 @@ WRAP(TheoraDecoder*, THEORA_OPEN_SYMBOL, WrappedOpenTheora, const StreamFunction
     EXPECT_EQ(10, stock);
     return theora.opens ? kDecoder : nullptr;
 }
+int fileCloses = 0;
+
+extern "C" int RealFileStreamClose(StreamHandle) asm(REAL_SYMBOL(FILE_CLOSE_SYMBOL));
+WRAP(int, FILE_CLOSE_SYMBOL, WrappedFileClose, StreamHandle handle)
+{
+    fileCloses++;
+    return RealFileStreamClose(handle);
+}
 WRAP(int, "_Z16CloseTheoraMovieP13TheoraDecoder", WrappedCloseTheora, TheoraDecoder*)
 {
     theora.closes++;
+    theora.fileClosesBeforeDecoder = fileCloses;
     return 0;
 }
 WRAP(int, "_Z18GetTheoraMovieInfoP13TheoraDecoderP15TheoraMovieInfo", WrappedTheoraInfo, TheoraDecoder*,
@@ -479,8 +489,12 @@ TEST_F(MovieHandleTest, TheoraOpensStoppedWithItsSizeAndSound)
     EXPECT_EQ(0, PauseMovie(movie, 0));
     EXPECT_EQ(0, sound.stops);
 
+    // The decoder's thread reads the file: the decoder goes first.
+    const int filesClosed = fileCloses;
     EXPECT_EQ(0, CloseMovie(movie));
     EXPECT_EQ(1, theora.closes);
+    EXPECT_EQ(filesClosed, theora.fileClosesBeforeDecoder) << "the file was closed under the decoder";
+    EXPECT_EQ(filesClosed + 1, fileCloses);
     EXPECT_EQ(1, sound.deletes);
 }
 

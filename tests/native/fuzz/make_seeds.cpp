@@ -333,9 +333,18 @@ Bytes RiffWave(const Bytes& chunks)
     return file;
 }
 
+// The chunk walk, the format handling after it and sound loading from
+// memory read the same files.
+void WriteWave(const std::string& name, const Bytes& data)
+{
+    Write("wave_chunks", name, data);
+    Write("wave_format", name, data);
+    Write("sound_memory", name, data);
+}
+
 void WaveSeeds()
 {
-    Write("wave_chunks", "pcm-22050-mono-8", PcmWaveFile(22050, 1, 8, 64));
+    WriteWave("pcm-22050-mono-8", PcmWaveFile(22050, 1, 8, 64));
     Bytes plain = PcmWaveFile(44100, 2, 16, 96);
     Bytes fmt(plain.begin() + 20, plain.begin() + 36), samples(plain.begin() + 44, plain.end());
 
@@ -343,13 +352,13 @@ void WaveSeeds()
     Chunk(bext, "bext", Bytes(32, 'b'));
     Chunk(bext, "fmt ", fmt);
     Chunk(bext, "data", samples);
-    Write("wave_chunks", "bext-first", RiffWave(bext));
+    WriteWave("bext-first", RiffWave(bext));
 
     Bytes list;
     Chunk(list, "fmt ", fmt);
     Chunk(list, "LIST", Bytes(13, 'l'));
     Chunk(list, "data", samples);
-    Write("wave_chunks", "odd-list-before-data", RiffWave(list));
+    WriteWave("odd-list-before-data", RiffWave(list));
 
     // An ADPCM-like format: 20 bytes of record and two extra bytes.
     Bytes adpcm = {0x02, 0x00, 0x01, 0x00, 0x22, 0x56, 0x00, 0x00, 0x00, 0x2c, 0x00, 0x00,
@@ -357,17 +366,54 @@ void WaveSeeds()
     Bytes compressed;
     Chunk(compressed, "fmt ", adpcm);
     Chunk(compressed, "data", Bytes(512, 0x5a));
-    Write("wave_chunks", "compressed-extra-bytes", RiffWave(compressed));
+    WriteWave("compressed-extra-bytes", RiffWave(compressed));
 
     Bytes shortFmt;
     Chunk(shortFmt, "fmt ", Bytes(fmt.begin(), fmt.begin() + 14));
     Chunk(shortFmt, "data", samples);
-    Write("wave_chunks", "short-format", RiffWave(shortFmt));
+    WriteWave("short-format", RiffWave(shortFmt));
 
     Bytes overlong = plain;
     overlong[40] = 0xff;
     overlong[41] = 0xff;
-    Write("wave_chunks", "data-claims-more", overlong);
+    WriteWave("data-claims-more", overlong);
+}
+
+// ---------------------------------------------------------------------------
+// Theora pictures: the field bytes of fuzz/theora_picture.cpp for each chroma
+// layout, stride signs and a frame image smaller or larger than the picture,
+// then ramps for the planes.
+
+void TheoraPictureSeeds()
+{
+    struct Picture {
+        const char* name;
+        uint8_t fields[14];   // per picture: luma width - 1, height - 1, layout, paddings, image width, height, 0
+    } pictures[] = {
+        {"420-top-down", {15, 11, 0, 0x00, 16, 12, 0, 15, 11, 0, 0x09, 16, 12, 0}},
+        {"420-bottom-up-cropped", {31, 23, 0, 0xC3, 20, 30, 0, 31, 23, 0, 0xC3, 40, 10, 0}},
+        {"422-then-444", {9, 7, 1, 0x41, 10, 8, 0, 9, 7, 2, 0x80, 12, 3, 0}},
+        {"odd-sizes", {6, 4, 0, 0x12, 7, 5, 0, 4, 6, 3, 0x00, 5, 7, 0}},
+    };
+    for (const Picture& p : pictures) {
+        Bytes out;
+        for (int half = 0; half < 2; half++) {
+            // The target reads the layout as a byte below 4 and, for layout 3,
+            // two chroma sizes before the paddings.
+            const uint8_t* f = p.fields + 7 * half;
+            out.insert(out.end(), {f[0], f[1], f[2]});
+            if (f[2] == 3)
+                out.insert(out.end(), {3, 5});
+            out.insert(out.end(), {f[3], f[4], f[5]});
+            const int w = f[0] % 48 + 1, h = f[1] % 48 + 1;
+            const int uvw = f[2] == 3 ? 3 : f[2] == 2 ? w : (w + 1) / 2;
+            const int uvh = f[2] == 3 ? 5 : f[2] == 0 ? (h + 1) / 2 : h;
+            const int bytes = (w + (f[3] & 7)) * h + 2 * (uvw + ((f[3] >> 3) & 7)) * uvh;
+            for (int i = 0; i < bytes; i++)
+                out.push_back((uint8_t)(16 + (i * 7 + half * 50) % 220));
+        }
+        Write("theora_picture", p.name, out);
+    }
 }
 
 } // namespace
@@ -385,6 +431,7 @@ int main(int argc, char** argv)
     DxtSeeds();
     SettingsSeeds();
     WaveSeeds();
+    TheoraPictureSeeds();
     if (failures)
         fprintf(stderr, "fuzz_seeds: %d files not written\n", failures);
     return failures ? 1 : 0;
