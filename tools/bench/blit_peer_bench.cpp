@@ -8,7 +8,7 @@
 // Prints one tab-separated line per row: "row", the row's name, our best
 // rate, the peer's best rate ("-" without the peer).
 #ifdef _WIN32
-#include <windows.h>
+#include "tools/bench/bench_clock.h"
 #else
 #include <time.h>
 #endif
@@ -34,14 +34,7 @@ const int Width = 1280, Height = 720;
 double ThreadSeconds()
 {
 #ifdef _WIN32
-    FILETIME created, exited, kernel, user;
-    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-    ULARGE_INTEGER k, u;
-    k.LowPart = kernel.dwLowDateTime;
-    k.HighPart = kernel.dwHighDateTime;
-    u.LowPart = user.dwLowDateTime;
-    u.HighPart = user.dwHighDateTime;
-    return (double)(k.QuadPart + u.QuadPart) / 1e7;
+    return CpuTime();
 #else
     timespec t;
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);

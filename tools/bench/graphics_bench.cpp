@@ -43,6 +43,20 @@ void PumpMessages()
     }
 }
 
+// Ten frames to settle, then the timed ones.
+template <typename F>
+void TimeFrames(int frames, F frame, FrameCost* out)
+{
+    for (int i = 0; i < 10; i++)
+        frame();
+    double wall = Now(), cpu = CpuTime();
+    for (int i = 0; i < frames; i++)
+        frame();
+    out->cpuMs = (CpuTime() - cpu) * 1e3 / frames;
+    out->wallMs = (Now() - wall) * 1e3 / frames;
+    out->frames = frames;
+}
+
 LRESULT CALLBACK MinimalWindowProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
 {
     if (m == WM_PAINT) {
@@ -138,14 +152,7 @@ bool MinimalDirect3DFrames(int frames, DirectDrawUse ddUse, FrameCost* out)
             chain->Present(&source, &source, window, nullptr, 0);
             PumpMessages();
         };
-        for (int i = 0; i < 10; i++)
-            frame();
-        double wall = Now(), cpu = CpuTime();
-        for (int i = 0; i < frames; i++)
-            frame();
-        out->cpuMs = (CpuTime() - cpu) * 1e3 / frames;
-        out->wallMs = (Now() - wall) * 1e3 / frames;
-        out->frames = frames;
+        TimeFrames(frames, frame, out);
     }
     if (depth)
         depth->Release();
@@ -181,14 +188,7 @@ bool MinimalGdiFrames(int frames, FrameCost* out)
         ReleaseDC(window, dc);
         PumpMessages();
     };
-    for (int i = 0; i < 10; i++)
-        frame();
-    double wall = Now(), cpu = CpuTime();
-    for (int i = 0; i < frames; i++)
-        frame();
-    out->cpuMs = (CpuTime() - cpu) * 1e3 / frames;
-    out->wallMs = (Now() - wall) * 1e3 / frames;
-    out->frames = frames;
+    TimeFrames(frames, frame, out);
     DestroyWindow(window);
     PumpMessages();
     return true;
