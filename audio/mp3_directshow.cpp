@@ -1,9 +1,9 @@
 // MP3 (and whatever else the platform's splitters and decoders take) decoded
 // whole to PCM by a DirectShow graph: the compressed bytes are served from
 // memory by the library's reader, the graph builder adds a splitter and a
-// decoder, the library's sample grabber collects every PCM sample, and the
-// platform's Null Renderer ends the chain. The graph runs without a clock so
-// it decodes as fast as it can.
+// decoder between it and the library's sample grabber, which collects every
+// PCM sample, and the platform's Null Renderer ends the chain. The graph runs
+// without a clock so it decodes as fast as it can.
 #include "audio/mp3_directshow.h"
 
 #include <dshow.h>
@@ -139,33 +139,19 @@ int Fail(Mp3Graph* g, SoundConverter* c, const char* text)
     return -1;
 }
 
-// The renderer that Render attached: the first filter with a connected input
-// pin and no output pin. It is cut loose and its upstream pin returned.
-IPin* DetachDefaultRenderer(IGraphBuilder* graph)
+// Connects two pins through the graph: `direct` only with each other, else
+// with whatever filters the graph builder puts between them. Both pins are
+// released; S_OK or the failure.
+HRESULT ConnectPins(IGraphBuilder* graph, IPin* out, IPin* in, bool direct)
 {
-    IEnumFilters* filters = nullptr;
-    if (graph->EnumFilters(&filters) != S_OK || !filters)
-        return nullptr;
-    IPin* upstream = nullptr;
-    IBaseFilter* filter = nullptr;
-    while (!upstream && filters->Next(1, &filter, nullptr) == S_OK && filter) {
-        IPin* in = FindPinByDirection(filter, PINDIR_INPUT);
-        IPin* out = FindPinByDirection(filter, PINDIR_OUTPUT);
-        IPin* peer = nullptr;
-        if (in && !out && in->ConnectedTo(&peer) == S_OK && peer) {
-            graph->Disconnect(peer);
-            graph->Disconnect(in);
-            upstream = peer;
-        }
-        if (in)
-            in->Release();
-        if (out)
-            out->Release();
-        filter->Release();
-        filter = nullptr;
-    }
-    filters->Release();
-    return upstream;
+    HRESULT hr = E_FAIL;
+    if (out && in)
+        hr = direct ? graph->ConnectDirect(out, in, nullptr) : graph->Connect(out, in);
+    if (out)
+        out->Release();
+    if (in)
+        in->Release();
+    return hr;
 }
 
 // The connected PCM format as the converter's output format; -1 with the
@@ -330,19 +316,18 @@ int ConvertMp3ToPcm(SoundConverter* c)
         return Fail(&g, c, "サンプルグラバフィルタのグラフへの追加に失敗しました");
     if (g.graph->AddFilter(g.reader, L"MemFile") != S_OK)
         return Fail(&g, c, "メモリファイルフィルタのグラフへの追加に失敗しました");
-    if (g.graph->Render(reader->outputPin.PinInterface()) != S_OK)
+    // The chain is built pin to pin: the graph builder supplies only what
+    // lies between the reader and the grabber (the splitter and decoder), so
+    // the decoded samples cannot reach a renderer past the grabber, as a
+    // whole-graph Render may do when the splitter offers PCM itself.
+    IPin* readerOut = reader->outputPin.PinInterface();
+    readerOut->AddRef();
+    if (ConnectPins(g.graph, readerOut, FindPinByDirection(g.grabber, PINDIR_INPUT), false) != S_OK)
         return Fail(&g, c, "グラフの構築に失敗しました");
     if (g.graph->AddFilter(g.nullRenderer, L"File Renderer") != S_OK)
         return Fail(&g, c, "ヌルレンダラーフィルタのグラフへの追加に失敗しました");
-
-    IPin* upstream = DetachDefaultRenderer(g.graph);
-    IPin* nullIn = FindPinByDirection(g.nullRenderer, PINDIR_INPUT);
-    hr = upstream && nullIn ? g.graph->ConnectDirect(upstream, nullIn, nullptr) : E_FAIL;
-    if (upstream)
-        upstream->Release();
-    if (nullIn)
-        nullIn->Release();
-    if (hr != S_OK)
+    if (ConnectPins(g.graph, FindPinByDirection(g.grabber, PINDIR_OUTPUT),
+                    FindPinByDirection(g.nullRenderer, PINDIR_INPUT), true) != S_OK)
         return Fail(&g, c, "既存レンダラーをNullレンダラーと交換する処理が失敗しました");
 
     if (g.grabberObject->GetConnectedMediaType(&g.connectedType) != S_OK)

@@ -244,7 +244,7 @@ protected:
         ChangeWindowMode(1);
         SetKeepRunningInBackground(1);
         ASSERT_EQ(0, InitLibraryLocked());
-        ASSERT_TRUE(FocusMainWindow());
+        ASSERT_TRUE(FocusMainWindow()) << "the library's window never became the focused one";
     }
     void TearDown() override
     {
@@ -261,16 +261,15 @@ void KeyFrame()
     UpdateActionInput();
 }
 
-// Frames until action `action`'s counter is `value`, for at most three
-// seconds (the sent key reaches the keyboard state through the message step).
+// Frames until action `action`'s counter is `value` (the sent key reaches the
+// keyboard state through the message step, as late as a loaded machine
+// delivers it), for at most the platform wait.
 bool KeyFramesUntil(int action, int value)
 {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 3000; Sleep(2)) {
+    return PollUntil([=] {
         KeyFrame();
-        if (actionHold[0][action] == value)
-            return true;
-    }
-    return false;
+        return actionHold[0][action] == value;
+    });
 }
 
 } // namespace
@@ -278,7 +277,7 @@ bool KeyFramesUntil(int action, int value)
 TEST_F(ActionInputKeys, AHeldKeyCountsFramesOnTheActionOfItsButton)
 {
     SendTestKey('X', false);
-    ASSERT_TRUE(KeyFramesUntil(1, 0));
+    ASSERT_TRUE(KeyFramesUntil(1, 0)) << "action 1's counter stayed above 0 with X released";
     for (int i = 0; i < 3; i++)
         KeyFrame();
     for (int a = 0; a < ACTION_COUNT; a++)
@@ -286,7 +285,7 @@ TEST_F(ActionInputKeys, AHeldKeyCountsFramesOnTheActionOfItsButton)
 
     // X is pad button 2, which action 1 has: one more for every frame held.
     SendTestKey('X', true);
-    ASSERT_TRUE(KeyFramesUntil(1, 1));
+    ASSERT_TRUE(KeyFramesUntil(1, 1)) << "the X key's press never reached action 1's counter";
     EXPECT_EQ(1, CheckKeyDown(0x2D));  // the key state of X
     EXPECT_EQ(PAD_BIT_BUTTON1 << 1, GetPadInputBits(PAD1_WITH_KEYS));
     for (int n = 2; n <= 5; n++) {
@@ -305,5 +304,5 @@ TEST_F(ActionInputKeys, AHeldKeyCountsFramesOnTheActionOfItsButton)
     EXPECT_EQ(0, actionHold[0][1]);
 
     SendTestKey('X', false);
-    EXPECT_TRUE(KeyFramesUntil(3, 0));
+    EXPECT_TRUE(KeyFramesUntil(3, 0)) << "the X key's release never reached action 3's counter";
 }

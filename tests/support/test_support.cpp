@@ -103,17 +103,28 @@ void SendTestKey(WORD virtualKey, bool down)
     SendInput(1, &input, sizeof input);
 }
 
+bool PollUntil(const std::function<bool()>& poll, DWORD capMs)
+{
+    for (DWORD start = GetTickCount();; Sleep(2)) {
+        if (poll())
+            return true;
+        if (GetTickCount() - start >= capMs)
+            return false;
+    }
+}
+
 bool FocusMainWindow()
 {
     HWND window = GetMainWindowHwnd();
     if (!window)
         return false;
-    for (int i = 0; i < 50 && GetForegroundWindow() != window; i++) {
-        SetForegroundWindow(window);
-        SetActiveWindow(window);
-        SetFocus(window);
+    return PollUntil([window] {
+        if (GetForegroundWindow() != window) {
+            SetForegroundWindow(window);
+            SetActiveWindow(window);
+            SetFocus(window);
+        }
         ProcessMessagesLocked();
-        Sleep(5);
-    }
-    return GetForegroundWindow() == window && IsMainWindowActive() == 1;
+        return GetForegroundWindow() == window && IsMainWindowActive() == 1;
+    });
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,14 @@ const UINT CountedMessage = WM_APP + 7;
 extern int countedMessages;
 void CountMessagesOf(HWND window);
 void StopCountingMessagesOf(HWND window);
+
+// How long a test waits for the platform (a window, a key, a thread) before
+// it gives up: far beyond what the event takes on a loaded machine, so that
+// only an event that never comes fails, and the test still ends.
+const DWORD PlatformWaitMs = 30000;
+// Runs `poll` (a message step, say) until it answers true or `capMs` has
+// passed, a couple of milliseconds apart; whether it answered true.
+bool PollUntil(const std::function<bool()>& poll, DWORD capMs = PlatformWaitMs);
 
 // A key pressed or released as the keyboard would send it, to the window
 // that has the keyboard focus.
