@@ -6,19 +6,26 @@
 deps_packages=(libogg:libogg- libvorbis:libvorbis- libtheora:libtheora- libpng1.6:libpng- libjpeg-turbo:libjpeg-turbo-)
 
 # deps_unpack SRC-CACHE DEST: the source tarballs (downloaded once into
-# SRC-CACHE) unpacked into DEST, with our fixes (scripts/patches) applied.
+# SRC-CACHE, one download at a time) unpacked into DEST, with our fixes
+# (scripts/patches) applied.
 deps_unpack() {
   local store=$1 dest=$2 pair pkg tarball
   mkdir -p "$store" "$dest"
-  for pair in "${deps_packages[@]}"; do
-    pkg=${pair%%:*}
-    tarball=$(ls "$store/$pkg/${pkg}"_*.orig.tar.* 2>/dev/null | sort -V | tail -n 1 || true)
-    if [ -z "$tarball" ] || ! grep -qxF "$(basename "$tarball")" <<<"$deps_orig_files"; then
+  (
+    exec 8>"$store/.lock"
+    flock 8
+    for pair in "${deps_packages[@]}"; do
+      pkg=${pair%%:*}
+      tarball=$(ls "$store/$pkg/${pkg}"_*.orig.tar.* 2>/dev/null | head -n 1 || true)
+      [ -n "$tarball" ] && grep -qxF "$(basename "$tarball")" <<<"$deps_orig_files" && continue
       rm -rf "${store:?}/$pkg"; mkdir -p "$store/$pkg"
       (cd "$store/$pkg" && apt-get source --download-only -q "$pkg" >fetch.log 2>&1) ||
-        { cat "$store/$pkg/fetch.log" >&2; return 1; }
-      tarball=$(ls "$store/$pkg/${pkg}"_*.orig.tar.* | head -n 1)
-    fi
+        { cat "$store/$pkg/fetch.log" >&2; exit 1; }
+    done
+  ) || return 1
+  for pair in "${deps_packages[@]}"; do
+    pkg=${pair%%:*}
+    tarball=$(ls "$store/$pkg/${pkg}"_*.orig.tar.* | head -n 1)
     tar -C "$dest" -xf "$tarball" || return 1
   done
   # A page whose segment table disagrees with its body would let the stream
