@@ -80,6 +80,30 @@ void AppendPcm(MemoryConverterState* m, const BYTE* bytes, LONG n)
     m->size += n;
 }
 
+DWORD WINAPI StopGraph(void* control)
+{
+    ((IMediaControl*)control)->Stop();
+    ((IMediaControl*)control)->Release();
+    return 0;
+}
+
+// Stops the graph, waiting for its streaming threads for at most the stall
+// limit: a platform filter that never lets go must not hold the caller. The
+// stop then finishes on its own thread, which keeps the graph (and so the
+// reader and its bytes) alive until it does.
+void StopWithin(IMediaControl* control)
+{
+    control->AddRef();
+    HANDLE thread = CreateThread(nullptr, 0, StopGraph, control, 0, nullptr);
+    if (!thread) {
+        StopGraph(control);
+        return;
+    }
+    if (WaitForSingleObject(thread, Mp3GraphStallLimitMs) != WAIT_OBJECT_0)
+        WriteLogEntry("MP3変換のグラフが停止しません");
+    CloseHandle(thread);
+}
+
 // Everything one conversion holds; Release gives it all back.
 struct Mp3Graph {
     unsigned char* compressed = nullptr;
@@ -100,7 +124,7 @@ struct Mp3Graph {
     {
         // The graph stops before anything it reads from goes away.
         if (running && control)
-            control->Stop();
+            StopWithin(control);
         if (ticket)
             UnregisterMp3Sink(ticket);
         if (events)
@@ -317,9 +341,12 @@ int ConvertMp3ToPcm(SoundConverter* c)
     if (g.graph->AddFilter(g.reader, L"MemFile") != S_OK)
         return Fail(&g, c, "メモリファイルフィルタのグラフへの追加に失敗しました");
     // The chain is built pin to pin: the graph builder supplies only what
-    // lies between the reader and the grabber (the splitter and decoder), so
-    // the decoded samples cannot reach a renderer past the grabber, as a
-    // whole-graph Render may do when the splitter offers PCM itself.
+    // lies between the reader and the grabber (the splitter and decoder), and
+    // the Null Renderer is connected straight to the grabber. A Render of the
+    // whole chain needs a default audio renderer behind the grabber; where
+    // the device list it looks in is rewritten by other processes meanwhile
+    // (Wine's), it finds none there, backs off, and connects the splitter to
+    // the renderer with the grabber left out.
     IPin* readerOut = reader->outputPin.PinInterface();
     readerOut->AddRef();
     if (ConnectPins(g.graph, readerOut, FindPinByDirection(g.grabber, PINDIR_INPUT), false) != S_OK)
