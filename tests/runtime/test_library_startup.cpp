@@ -336,8 +336,12 @@ BOOL(WINAPI* realSystemParametersInfo)(UINT, UINT, PVOID, UINT);
 
 BOOL WINAPI ReportingSystemParametersInfo(UINT action, UINT value, PVOID data, UINT flags)
 {
-    if (action == SPI_SETSCREENSAVEACTIVE)
+    // Flushed at once: redirected, stderr is fully buffered, and a process
+    // ended from another thread may never flush it.
+    if (action == SPI_SETSCREENSAVEACTIVE) {
         fprintf(stderr, "[screen saver %u]", value);
+        fflush(stderr);
+    }
     return realSystemParametersInfo(action, value, data, flags);
 }
 
