@@ -125,6 +125,15 @@ bool FocusMainWindow()
             SetFocus(window);
         }
         ProcessMessagesLocked();
+        if (GetForegroundWindow() != window || IsMainWindowActive() != 1)
+            return false;
+        // The display's focus events for the switch come in after it, and
+        // with them its key map, which would undo a key sent meanwhile: a
+        // round trip to the display (the pointer query) brings them into the
+        // queue, and the message step takes them.
+        POINT pointer;
+        GetCursorPos(&pointer);
+        ProcessMessagesLocked();
         return GetForegroundWindow() == window && IsMainWindowActive() == 1;
     });
 }
