@@ -1,9 +1,9 @@
 // MP3 (and whatever else the platform's splitters and decoders take) decoded
 // whole to PCM by a DirectShow graph: the compressed bytes are served from
 // memory by the library's reader, the graph builder adds a splitter and a
-// decoder, the library's sample grabber collects every PCM sample, and the
-// platform's Null Renderer ends the chain. The graph runs without a clock so
-// it decodes as fast as it can.
+// decoder between it and the library's sample grabber, which collects every
+// PCM sample, and the platform's Null Renderer ends the chain. The graph runs
+// without a clock so it decodes as fast as it can.
 #include "audio/mp3_directshow.h"
 
 #include <dshow.h>
@@ -81,6 +81,30 @@ void AppendPcm(MemoryConverterState* m, const BYTE* bytes, LONG n)
     m->size += n;
 }
 
+DWORD WINAPI StopGraph(void* control)
+{
+    ((IMediaControl*)control)->Stop();
+    ((IMediaControl*)control)->Release();
+    return 0;
+}
+
+// Stops the graph, waiting for its streaming threads for at most the stall
+// limit: a platform filter that never lets go must not hold the caller. The
+// stop then finishes on its own thread, which keeps the graph (and so the
+// reader and its bytes) alive until it does.
+void StopWithin(IMediaControl* control)
+{
+    control->AddRef();
+    HANDLE thread = CreateThread(nullptr, 0, StopGraph, control, 0, nullptr);
+    if (!thread) {
+        StopGraph(control);
+        return;
+    }
+    if (WaitForSingleObject(thread, Mp3GraphStallLimitMs) != WAIT_OBJECT_0)
+        WriteLogEntry("MP3変換のグラフが停止しません");
+    CloseHandle(thread);
+}
+
 // Everything one conversion holds; Release gives it all back.
 struct Mp3Graph {
     unsigned char* compressed = nullptr;
@@ -101,7 +125,7 @@ struct Mp3Graph {
     {
         // The graph stops before anything it reads from goes away.
         if (running && control)
-            control->Stop();
+            StopWithin(control);
         if (ticket)
             UnregisterMp3Sink(ticket);
         if (events)
@@ -146,13 +170,16 @@ int Fail(Mp3Graph* g, SoundConverter* c, const char* text)
     return -1;
 }
 
-// One graph build on a thread of its own. A platform splitter can wait for
-// ever on a damaged stream inside Render; the caller then gives the build up
-// and leaves the graph record with it, to be freed if Render ever returns.
+// One graph build on a thread of its own: the reader's output connected to
+// the grabber's input through whatever the graph builder puts between them.
+// A platform splitter can wait for ever on a damaged stream inside that
+// connection; the caller then gives the build up and leaves the graph record
+// with it, to be freed if the connection ever returns.
 struct RenderJob {
     LONG holders;         // the caller and the thread
-    IGraphBuilder* graph; // counted until Render returns
-    IPin* pin;            // counted until Render returns
+    IGraphBuilder* graph; // counted until Connect returns
+    IPin* pin;            // counted until Connect returns
+    IPin* in;             // counted until Connect returns
     HRESULT result;
     HANDLE done;
     Mp3Graph* orphan;     // set by a caller that gave up
@@ -172,9 +199,10 @@ DWORD WINAPI RenderThread(void* parameter)
 {
     RenderJob* job = (RenderJob*)parameter;
     HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    job->result = job->graph->Render(job->pin);
+    job->result = job->graph->Connect(job->pin, job->in);
     // The references go before the caller hears of the end: the reader's
     // last release frees the bytes it reads.
+    job->in->Release();
     job->pin->Release();
     job->graph->Release();
     if (SUCCEEDED(com))
@@ -184,20 +212,25 @@ DWORD WINAPI RenderThread(void* parameter)
     return 0;
 }
 
-// Renders the pin within the build limit, pumping the caller's messages: 1
-// when Render succeeded, 0 when it failed, -1 when it did not return in time
-// (the graph record then belongs to the build's thread).
-int RenderWithin(Mp3Graph* g, IPin* pin)
+// Connects the pins within the build limit, pumping the caller's messages:
+// 1 when the connection was made, 0 when it failed, -1 when it did not return
+// in time (the graph record then belongs to the build's thread). The input
+// pin's reference passes to the call.
+int ConnectWithin(Mp3Graph* g, IPin* pin, IPin* in)
 {
+    if (!in)
+        return 0;
     RenderJob* job = new RenderJob();
     job->holders = 2;
     job->graph = g->graph;
     job->pin = pin;
+    job->in = in;
     job->graph->AddRef();
     job->pin->AddRef();
     job->done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE thread = job->done ? CreateThread(nullptr, 0, RenderThread, job, 0, nullptr) : nullptr;
     if (!thread) {
+        job->in->Release();
         job->pin->Release();
         job->graph->Release();
         job->holders = 1;
@@ -224,33 +257,19 @@ int RenderWithin(Mp3Graph* g, IPin* pin)
     return result == S_OK ? 1 : 0;
 }
 
-// The renderer that Render attached: the first filter with a connected input
-// pin and no output pin. It is cut loose and its upstream pin returned.
-IPin* DetachDefaultRenderer(IGraphBuilder* graph)
+// Connects two pins through the graph: `direct` only with each other, else
+// with whatever filters the graph builder puts between them. Both pins are
+// released; S_OK or the failure.
+HRESULT ConnectPins(IGraphBuilder* graph, IPin* out, IPin* in, bool direct)
 {
-    IEnumFilters* filters = nullptr;
-    if (graph->EnumFilters(&filters) != S_OK || !filters)
-        return nullptr;
-    IPin* upstream = nullptr;
-    IBaseFilter* filter = nullptr;
-    while (!upstream && filters->Next(1, &filter, nullptr) == S_OK && filter) {
-        IPin* in = FindPinByDirection(filter, PINDIR_INPUT);
-        IPin* out = FindPinByDirection(filter, PINDIR_OUTPUT);
-        IPin* peer = nullptr;
-        if (in && !out && in->ConnectedTo(&peer) == S_OK && peer) {
-            graph->Disconnect(peer);
-            graph->Disconnect(in);
-            upstream = peer;
-        }
-        if (in)
-            in->Release();
-        if (out)
-            out->Release();
-        filter->Release();
-        filter = nullptr;
-    }
-    filters->Release();
-    return upstream;
+    HRESULT hr = E_FAIL;
+    if (out && in)
+        hr = direct ? graph->ConnectDirect(out, in, nullptr) : graph->Connect(out, in);
+    if (out)
+        out->Release();
+    if (in)
+        in->Release();
+    return hr;
 }
 
 // The connected PCM format as the converter's output format; -1 with the
@@ -418,7 +437,14 @@ int ConvertMp3ToPcm(SoundConverter* c)
         return Fail(g, c, "サンプルグラバフィルタのグラフへの追加に失敗しました");
     if (g->graph->AddFilter(g->reader, L"MemFile") != S_OK)
         return Fail(g, c, "メモリファイルフィルタのグラフへの追加に失敗しました");
-    int built = RenderWithin(g, reader->outputPin.PinInterface());
+    // The chain is built pin to pin: the graph builder supplies only what
+    // lies between the reader and the grabber (the splitter and decoder), and
+    // the Null Renderer is connected straight to the grabber. A Render of the
+    // whole chain needs a default audio renderer behind the grabber; where
+    // the device list it looks in is rewritten by other processes meanwhile
+    // (Wine's), it finds none there, backs off, and connects the splitter to
+    // the renderer with the grabber left out.
+    int built = ConnectWithin(g, reader->outputPin.PinInterface(), FindPinByDirection(g->grabber, PINDIR_INPUT));
     if (built < 0) {
         // The build still runs on its own thread, which now owns the graph.
         WriteLogEntry("グラフの構築に失敗しました");
@@ -428,15 +454,8 @@ int ConvertMp3ToPcm(SoundConverter* c)
         return Fail(g, c, "グラフの構築に失敗しました");
     if (g->graph->AddFilter(g->nullRenderer, L"File Renderer") != S_OK)
         return Fail(g, c, "ヌルレンダラーフィルタのグラフへの追加に失敗しました");
-
-    IPin* upstream = DetachDefaultRenderer(g->graph);
-    IPin* nullIn = FindPinByDirection(g->nullRenderer, PINDIR_INPUT);
-    hr = upstream && nullIn ? g->graph->ConnectDirect(upstream, nullIn, nullptr) : E_FAIL;
-    if (upstream)
-        upstream->Release();
-    if (nullIn)
-        nullIn->Release();
-    if (hr != S_OK)
+    if (ConnectPins(g->graph, FindPinByDirection(g->grabber, PINDIR_OUTPUT),
+                    FindPinByDirection(g->nullRenderer, PINDIR_INPUT), true) != S_OK)
         return Fail(g, c, "既存レンダラーをNullレンダラーと交換する処理が失敗しました");
 
     if (g->grabberObject->GetConnectedMediaType(&g->connectedType) != S_OK)

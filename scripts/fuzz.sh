@@ -16,15 +16,20 @@
 # keeps growing across runs of one target; --check starts from nothing each
 # time. An input that fails is left in BUILD/native/fuzz/TARGET as crash-*,
 # leak-*, timeout-* or oom-*: commit it to tests/native/fuzz/regressions/TARGET,
-# and every later check replays it.
+# and every later check replays it. The check runs every target even when one
+# fails, and names all that failed at the end. A run's log keeps only its last
+# lines (the report and the statistics): a decoder's own error texts would
+# otherwise fill the disk.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VEXIL_BUILD:-$root/build}
+. "$root/scripts/cache.sh"
 mkdir -p "$build"
 tree=$(cd "$build" && pwd)/native
 inputs=$root/tests/native/fuzz
 
 # Per input: a bounded time; sanitizer reports end the run with a stack.
+log_lines=3000
 fuzz_options=(-timeout=10 -rss_limit_mb=2048 -print_final_stats=1)
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$inputs/lsan-suppressions.txt}
@@ -35,7 +40,7 @@ say() { printf '[fuzz] %s\n' "$*"; }
 build_native() {
   if [ ! -f "$tree/CMakeCache.txt" ]; then
     cmake -S "$root/tests/native" -B "$tree" \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-native-clang.cmake" >/dev/null
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-native-clang.cmake" "${vexil_launcher[@]}" >/dev/null
   fi
   say "building the native sanitizer tree in $tree"
   cmake --build "$tree" -j"$(nproc)"
@@ -52,7 +57,7 @@ fuzz() {
   log=$tree/fuzz/$target/last-run.log
   say "$target: fuzzing for $seconds s"
   if ! "$tree/fuzz_$target" "${fuzz_options[@]}" -max_total_time="$seconds" \
-      -artifact_prefix="$tree/fuzz/$target/" "$scratch" "${dirs[@]}" >"$log" 2>&1; then
+      -artifact_prefix="$tree/fuzz/$target/" "$scratch" "${dirs[@]}" 2>&1 | tail -n $log_lines >"$log"; then
     tail -n 60 "$log"
     say "$target FAILED: the input is in $tree/fuzz/$target/ (crash-*, leak-*, timeout-*, oom-*);"
     say "commit it to tests/native/fuzz/regressions/$target/ with the fix (full log: $log)"
@@ -67,13 +72,21 @@ case ${1:-} in
     seconds=${2:-5}
     build_native
     say "native unit tests and the replay of every committed input"
-    ctest --test-dir "$tree" --output-on-failure -j"$(nproc)"
+    failed=()
+    if ! ctest --test-dir "$tree" --output-on-failure -j"$(nproc)"; then
+      mapfile -t replays < <(sed 's/^[0-9]*://' "$tree/Testing/Temporary/LastTestsFailed.log" 2>/dev/null)
+      failed+=("${replays[@]:-native ctest}")
+    fi
     check=$tree/fuzz/check
     rm -rf "$check"
     for target in "${targets[@]}"; do
-      fuzz "$target" "$seconds" "$check/$target"
+      fuzz "$target" "$seconds" "$check/$target" || failed+=("fuzz_$target")
     done
     rm -rf "$check"
+    if [ ${#failed[@]} -gt 0 ]; then
+      say "failed: ${failed[*]}"
+      exit 1
+    fi
     say "every target ran clean"
     ;;
   --seeds)

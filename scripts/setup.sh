@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing need on Debian 12, then cross-builds
-# the third-party libraries into the build tree, once per target architecture.
+# Installs what building, running and testing need on Debian 12, then provides
+# the third-party libraries, cross-built once per target architecture (and
+# natively for the sanitizer tree), from a cache outside the clone.
 # Safe to run again: every step checks first and does nothing when its result is
 # already in place.
 #
@@ -58,7 +59,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   fonts-ipafont-gothic locales libz-mingw-w64-dev googletest
   clang libclang-rt-14-dev libgtest-dev libpng-dev libjpeg62-turbo-dev
-  lame ffmpeg
+  lame ffmpeg ccache
 )
 if [ "${run_archs[0]}" = i686 ]; then
   packages+=(wine32:i386 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 libpulse0:i386
@@ -104,146 +105,110 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   as_root locale-gen
 fi
 
-# --- cross-built libraries, one prefix per architecture ---------------------------
-src=$build/deps/src
-mkdir -p "$src"
+# --- third-party libraries, from a cache outside the clone -----------------------
+# Each prefix (i686, x86_64, and native for the sanitizer tree) is kept in the
+# cache (scripts/cache.sh) under a key that hashes everything that went into
+# it: the recipe (scripts/deps.sh), our patches, the Debian source packages,
+# the compilers and tools. A fresh clone on a machine that built them before
+# links them; otherwise they are built once, and the next clone finds them.
+. "$root/scripts/cache.sh"
+. "$root/scripts/deps.sh"
 jobs=$(nproc)
+store=$vexil_cache/deps
+mkdir -p "$store" "$build/deps"
 
-# fetch PACKAGE DIR-PREFIX -> prints the unpacked source directory
-fetch() {
-  local pkg=$1 dir
-  dir=$(find "$src" -maxdepth 1 -mindepth 1 -type d -name "$2*" | head -n 1)
-  if [ -z "$dir" ]; then
-    (cd "$src" && apt-get source --download-only -q "$pkg" >"$build/deps/fetch-$pkg.log" 2>&1) || { cat "$build/deps/fetch-$pkg.log" >&2; exit 1; }
-    local tarball
-    tarball=$(ls "$src"/"${pkg}"_*.orig.tar.* | head -n 1)
-    tar -C "$src" -xf "$tarball"
-    dir=$(find "$src" -maxdepth 1 -mindepth 1 -type d -name "$2*" | head -n 1)
-  fi
-  echo "$dir"
-}
+# The source packages apt would fetch: names, sizes and checksums.
+names=()
+for pair in "${deps_packages[@]}"; do names+=("${pair%%:*}"); done
+source_list=$(apt-get source --print-uris -q "${names[@]}" 2>/dev/null |
+               awk -v q="'" 'substr($0, 1, 1) == q {print $2, $3, $4}') ||
+  source_list=
+[ -n "$source_list" ] || { say "apt knows no source packages for ${names[*]}: is a deb-src entry missing?"; exit 1; }
+deps_orig_files=$(awk '$1 ~ /\.orig\.tar\./ {print $1}' <<<"$source_list")
 
-# The five source trees are unpacked once and built out of tree per architecture.
-build_deps() { # arch
-  local arch=$1
-  local host=$arch-w64-mingw32
-  local prefix=$build/deps/$arch
-  local work=$build/deps/work-$arch
-  local cflags="-O2 -msse2 -mfpmath=sse"
-  local CC=$host-gcc-posix CXX=$host-g++-posix
-  mkdir -p "$prefix" "$work"
-
-  autotools_build() { # name debian-package dir-prefix extra-configure-args...
-    local name=$1 pkg=$2 pat=$3; shift 3
-    [ -f "$prefix/.built-$name" ] && return 0
-    say "cross-building $name for $arch"
-    local dir; dir=$(fetch "$pkg" "$pat")
-    local out=$work/$name
-    rm -rf "$out"; mkdir -p "$out"
-    local log=$work/$name.log
-    # the theora tarball lacks some documentation sources, so only its library is built
-    local sub=.
-    [ "$name" = theora ] && sub=lib
-    if ! (cd "$out" && CC=$CC CXX=$CXX AR=$host-ar RANLIB=$host-ranlib CFLAGS="$cflags" \
-            "$dir/configure" --host=$host --prefix="$prefix" \
-            --disable-shared --enable-static "$@" && make -C $sub -j"$jobs" && make -C $sub install \
-            && { [ "$name" != theora ] || { make -C include install && make install-pkgconfigDATA; }; }) >"$log" 2>&1; then
-      tail -n 30 "$log"; say "building $name for $arch failed (see $log)"; exit 1
-    fi
-    touch "$prefix/.built-$name"
-  }
-
-  autotools_build ogg libogg libogg-
-  autotools_build vorbis libvorbis libvorbis- --with-ogg="$prefix"
-  autotools_build theora libtheora libtheora- --with-ogg="$prefix" --disable-examples \
-    --disable-encode --disable-spec --disable-oggtest --disable-vorbistest --disable-sdltest
-  CPPFLAGS="-I/usr/$host/include" LDFLAGS="-L/usr/$host/lib" \
-    autotools_build png libpng1.6 libpng-
-
-  local processor=x86
-  [ "$arch" = x86_64 ] && processor=AMD64
-  if [ ! -f "$prefix/.built-jpeg" ]; then
-    say "cross-building jpeg for $arch"
-    local dir; dir=$(fetch libjpeg-turbo libjpeg-turbo-)
-    rm -rf "$work/jpeg"
-    { cmake -S "$dir" -B "$work/jpeg" -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=$processor \
-        -DCMAKE_C_COMPILER=$CC -DCMAKE_RC_COMPILER=$host-windres -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_C_FLAGS="$cflags" -DCMAKE_INSTALL_PREFIX="$prefix" \
-        -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF &&
-      cmake --build "$work/jpeg" -j"$jobs" && cmake --install "$work/jpeg"; } >"$work/jpeg.log" 2>&1 ||
-      { tail -n 30 "$work/jpeg.log"; say "building jpeg for $arch failed"; exit 1; }
-    touch "$prefix/.built-jpeg"
-  fi
-
-  if [ ! -f "$prefix/.built-gtest" ]; then
-    say "cross-building googletest for $arch"
-    rm -rf "$work/gtest"
-    { cmake -S /usr/src/googletest -B "$work/gtest" -DCMAKE_SYSTEM_NAME=Windows \
-        -DCMAKE_SYSTEM_PROCESSOR=$processor \
-        -DCMAKE_C_COMPILER=$CC -DCMAKE_CXX_COMPILER=$CXX -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_CXX_FLAGS="$cflags" -DCMAKE_INSTALL_PREFIX="$prefix" \
-        -Dgtest_disable_pthreads=OFF -DBUILD_GMOCK=OFF -DBUILD_SHARED_LIBS=OFF &&
-      cmake --build "$work/gtest" -j"$jobs" && cmake --install "$work/gtest"; } >"$work/gtest.log" 2>&1 ||
-      { tail -n 30 "$work/gtest.log"; say "building googletest for $arch failed"; exit 1; }
-    touch "$prefix/.built-gtest"
-  fi
-}
-
-# The Ogg, Vorbis and Theora libraries once more for the native sanitizer tree
-# (scripts/fuzz.sh), under AddressSanitizer like the library's own units, so
-# that an overrun a hostile stream causes inside them is reported too.
-build_native_deps() {
-  local prefix=$build/deps/native
-  local work=$build/deps/work-native
-  mkdir -p "$prefix" "$work"
-  local name pkg pat extra sub
-  for name in ogg vorbis theora; do
-    [ -f "$prefix/.built-$name" ] && continue
-    say "building $name natively for the sanitizer tree"
-    pkg=lib$name pat=lib$name-
-    local dir; dir=$(fetch "$pkg" "$pat")
-    # As in the cross build, only Theora's library and headers are built.
-    extra=() sub=.
-    [ $name = theora ] && extra=(--disable-examples --disable-encode --disable-spec --disable-oggtest
-                                 --disable-vorbistest --disable-sdltest) sub=lib
-    rm -rf "${work:?}/$name"; mkdir -p "$work/$name"
-    if ! (cd "$work/$name" && CC=clang CFLAGS="-g -O1 -fno-omit-frame-pointer -fsanitize=address" \
-            LDFLAGS="-fsanitize=address" "$dir/configure" --prefix="$prefix" --disable-shared \
-            --enable-static --with-ogg="$prefix" "${extra[@]}" && make -C $sub -j"$jobs" \
-            && make -C $sub install && { [ $name != theora ] || make -C include install; }) \
-            >"$work/$name.log" 2>&1; then
-      tail -n 30 "$work/$name.log"; say "building $name natively failed (see $work/$name.log)"; exit 1
-    fi
-    touch "$prefix/.built-$name"
+tool_identity() { # programs...
+  local p path
+  for p in "$@"; do
+    path=$(readlink -f "$(command -v "$p")") || { echo "missing $p"; continue; }
+    echo "$p $(sha256sum <"$path" | cut -c1-16)"
   done
 }
-
-# Unpack every source tree before the two architectures build side by side.
-for pair in libogg:libogg- libvorbis:libvorbis- libtheora:libtheora- libpng1.6:libpng- \
-            libjpeg-turbo:libjpeg-turbo-; do
-  fetch "${pair%%:*}" "${pair#*:}" >/dev/null
-done
-
-# Our fixes to the libraries' sources (scripts/patches), applied once to the
-# unpacked tree; a fix applied now rebuilds that library in every prefix.
-apply_fix() { # dir-prefix library-name patch-file
-  local dir; dir=$(find "$src" -maxdepth 1 -mindepth 1 -type d -name "$1*" | head -n 1)
-  patch -d "$dir" -p1 -R --dry-run -s -f <"$3" >/dev/null 2>&1 && return 0
-  say "applying $(basename "$3")"
-  patch -d "$dir" -p1 -s -f <"$3" || { say "$(basename "$3") does not apply to $dir"; exit 1; }
-  rm -f "$build"/deps/*/.built-"$2"
+deps_key() { # kind
+  {
+    echo "recipe $(sha256sum <"$root/scripts/deps.sh")"
+    sha256sum "$root"/scripts/patches/* | sed "s|$root/||"
+    echo "$source_list"
+    case $1 in
+      native)
+        tool_identity clang make
+        clang -print-file-name=libclang_rt.fuzzer_no_main-x86_64.a
+        clang -print-resource-dir ;;
+      *)
+        local host=$1-w64-mingw32
+        tool_identity $host-gcc-posix $host-g++-posix $host-ar $host-ld cmake make
+        tool_identity "$($host-gcc-posix -print-prog-name=cc1)" "$($host-gcc-posix -print-prog-name=cc1plus)"
+        dpkg-query -W -f='${Package} ${Version}\n' mingw-w64-common libz-mingw-w64-dev googletest ;;
+    esac
+  } | tee "$build/deps/key-$1.txt" | sha256sum | cut -c1-16
 }
-# A page whose segment table disagrees with its body would let the stream
-# state take out more bytes than it holds (a seek in a crafted Vorbis file).
-apply_fix libogg- ogg "$root/scripts/patches/libogg-pagein-lacing.patch"
-# A codebook that fails to build must not stay half-built for the next
-# decoder set-up on the same stream (an integer division by zero).
-apply_fix libvorbis- vorbis "$root/scripts/patches/libvorbis-abort-books.patch"
-build_deps i686 &
+
+# provide KIND: links BUILD/deps/KIND to its cached prefix, building it first
+# when the cache lacks it. One build per key at a time, across clones.
+provide() {
+  local kind=$1 key entry
+  key=$(deps_key "$kind")
+  entry=$store/$kind-$key
+  (
+    exec 9>"$entry.lock"
+    flock 9
+    if [ ! -f "$entry/.complete" ]; then
+      rm -rf "$entry"
+      local work; work=$(mktemp -d "$store/work-$kind.XXXXXX")
+      say "building the $kind libraries into the cache ($entry)"
+      deps_unpack "$vexil_cache/src" "$work/src" || exit 1
+      if [ "$kind" = native ]; then
+        deps_build_native "$entry" "$work" "$work/src" "$jobs" || exit 1
+      else
+        deps_build_cross "$kind" "$entry" "$work" "$work/src" "$jobs" || exit 1
+      fi
+      cp "$build/deps/key-$kind.txt" "$entry/key.txt"
+      touch "$entry/.complete"
+      rm -rf "$work"
+    else
+      say "the $kind libraries come from the cache ($entry)"
+    fi
+    touch "$entry/.complete"
+  ) || exit 1
+  # A prefix built here before the cache existed is moved aside.
+  local link=$build/deps/$kind
+  if [ -e "$link" ] && [ ! -L "$link" ]; then
+    rm -rf "$link.pre-cache"
+    mv "$link" "$link.pre-cache"
+  fi
+  ln -sfn "$entry" "$link"
+}
+
+# Prefixes not used lately go: the three most recently used of each kind stay.
+prune_store() {
+  local kind entry
+  for kind in i686 x86_64 native; do
+    ls -dt "$store/$kind"-*/.complete 2>/dev/null | tail -n +4 | while read -r entry; do
+      entry=${entry%/.complete}
+      ( exec 9>"$entry.lock"; flock -n 9 && rm -rf "$entry" "$entry.lock" ) || true
+    done
+  done
+  # Work trees of builds that died (older than a day).
+  find "$store" -maxdepth 1 -name 'work-*' -mmin +1440 -exec rm -rf {} + 2>/dev/null || true
+}
+
+provide i686 &
 i686_job=$!
-build_deps x86_64
-wait $i686_job
-build_native_deps
+provide x86_64 &
+x86_64_job=$!
+provide native
+wait $i686_job || exit 1
+wait $x86_64_job || exit 1
+prune_store
 
 printf '%s\n' "${run_archs[@]}" >"$build/run-archs"
 say "ready ($build/deps/i686, $build/deps/x86_64; runs: ${run_archs[*]})"

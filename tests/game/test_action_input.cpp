@@ -244,7 +244,7 @@ protected:
         ChangeWindowMode(1);
         SetKeepRunningInBackground(1);
         ASSERT_EQ(0, InitLibraryLocked());
-        ASSERT_TRUE(FocusMainWindow());
+        ASSERT_TRUE(FocusMainWindow()) << "the library's window never became the focused one";
     }
     void TearDown() override
     {
@@ -261,32 +261,29 @@ void KeyFrame()
     UpdateActionInput();
 }
 
-// Frames until action `action`'s counter is `value`, for at most three
-// seconds (the sent key reaches the keyboard state through the message step).
-bool KeyFramesUntil(int action, int value)
+// Sends the key and runs frames until action `action`'s counter is `value`
+// (the key reaches the keyboard state through the message step, as late as
+// a loaded machine delivers it), for at most the platform wait.
+bool KeyFramesUntil(WORD key, bool down, int action, int value)
 {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 3000; Sleep(2)) {
+    return SendTestKeyUntil(key, down, [=] {
         KeyFrame();
-        if (actionHold[0][action] == value)
-            return true;
-    }
-    return false;
+        return actionHold[0][action] == value;
+    });
 }
 
 } // namespace
 
 TEST_F(ActionInputKeys, AHeldKeyCountsFramesOnTheActionOfItsButton)
 {
-    SendTestKey('X', false);
-    ASSERT_TRUE(KeyFramesUntil(1, 0));
+    ASSERT_TRUE(KeyFramesUntil('X', false, 1, 0)) << "action 1's counter stayed above 0 with X released";
     for (int i = 0; i < 3; i++)
         KeyFrame();
     for (int a = 0; a < ACTION_COUNT; a++)
         ASSERT_EQ(0, actionHold[0][a]) << a;
 
     // X is pad button 2, which action 1 has: one more for every frame held.
-    SendTestKey('X', true);
-    ASSERT_TRUE(KeyFramesUntil(1, 1));
+    ASSERT_TRUE(KeyFramesUntil('X', true, 1, 1)) << "the X key's press never reached action 1's counter";
     EXPECT_EQ(1, CheckKeyDown(0x2D));  // the key state of X
     EXPECT_EQ(PAD_BIT_BUTTON1 << 1, GetPadInputBits(PAD1_WITH_KEYS));
     for (int n = 2; n <= 5; n++) {
@@ -304,6 +301,5 @@ TEST_F(ActionInputKeys, AHeldKeyCountsFramesOnTheActionOfItsButton)
     EXPECT_EQ(6, actionHold[0][3]);
     EXPECT_EQ(0, actionHold[0][1]);
 
-    SendTestKey('X', false);
-    EXPECT_TRUE(KeyFramesUntil(3, 0));
+    EXPECT_TRUE(KeyFramesUntil('X', false, 3, 0)) << "the X key's release never reached action 3's counter";
 }

@@ -27,17 +27,15 @@ void ReleaseAllSentKeys()
 }
 
 // Frames of the game's loop (the locked message step) until the pad bits of
-// 0x1001 equal `expected`, for at most three seconds; the last bits read.
+// 0x1001 equal `expected`, for at most the platform wait; the last bits read.
 int PumpUntilBits(int expected)
 {
     int bits = -1;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 3000;) {
+    PollUntil([&] {
         ProcessMessagesLocked();
         bits = GetPadInputBits(0x1001);
-        if (bits == expected)
-            break;
-        Sleep(2);
-    }
+        return bits == expected;
+    });
     return bits;
 }
 
@@ -48,7 +46,7 @@ void StartWithFocus()
     ChangeWindowMode(1);
     SetKeepRunningInBackground(1);
     ASSERT_EQ(0, InitLibraryLocked());
-    ASSERT_TRUE(FocusMainWindow());
+    ASSERT_TRUE(FocusMainWindow()) << "the library's window never became the focused one";
     ReleaseAllSentKeys();
     ASSERT_EQ(0, PumpUntilBits(0));
 }
@@ -433,12 +431,11 @@ TEST_F(InputMessageKeys, KeysReachPadBitsOnlyThroughThePump)
 
     // Enter sets both Enter codes.
     SendTestKey(VK_RETURN, true);
-    // As long as the other keys may take to arrive: a loaded machine delivers
-    // the sent input late.
-    for (DWORD start = GetTickCount(); !CheckKeyDown(DIK_RETURN) && GetTickCount() - start < 3000;) {
+    // A loaded machine delivers the sent input late.
+    EXPECT_TRUE(PollUntil([] {
         ProcessMessagesLocked();
-        Sleep(2);
-    }
+        return CheckKeyDown(DIK_RETURN) == 1;
+    })) << "the Enter key's press never reached the key state";
     EXPECT_EQ(0, GetAllKeyStates(keys));
     ExpectKeyStates(keys, {DIK_RETURN, DIK_NUMPADENTER});
     SendTestKey(VK_RETURN, false);

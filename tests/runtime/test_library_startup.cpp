@@ -336,8 +336,12 @@ BOOL(WINAPI* realSystemParametersInfo)(UINT, UINT, PVOID, UINT);
 
 BOOL WINAPI ReportingSystemParametersInfo(UINT action, UINT value, PVOID data, UINT flags)
 {
-    if (action == SPI_SETSCREENSAVEACTIVE)
+    // Flushed at once: redirected, stderr is fully buffered, and a process
+    // ended from another thread may never flush it.
+    if (action == SPI_SETSCREENSAVEACTIVE) {
         fprintf(stderr, "[screen saver %u]", value);
+        fflush(stderr);
+    }
     return realSystemParametersInfo(action, value, data, flags);
 }
 
@@ -352,10 +356,15 @@ void ReportScreenSaverSwitches()
 // Off at the window start, then back on; nothing else.
 const char* const ScreenSaverOffAndBack = "^\\[screen saver 0\\]\\[screen saver 1\\]$";
 
-// Ends a process that a fatal exit failed to end.
+// Ends a process that a fatal exit failed to end, saying so on stderr where
+// the death test shows it; the cap is far beyond a shut-down's time.
+const DWORD FatalExitCapMs = 2 * PlatformWaitMs;
+
 DWORD WINAPI Watchdog(void*)
 {
-    Sleep(15000);
+    Sleep(FatalExitCapMs);
+    fprintf(stderr, "[the fatal exit did not end the process within %lu s]", FatalExitCapMs / 1000);
+    fflush(stderr);
     ExitProcess(5);
 }
 
@@ -399,7 +408,10 @@ TEST(StartupFatal, EndsTheProcessFromAnyThread)
             ReportScreenSaverSwitches();
             StartLoggedLibrary();
             HANDLE thread = CreateThread(nullptr, 0, FatalOnThread, nullptr, 0, nullptr);
-            WaitForSingleObject(thread, 20000);
+            WaitForSingleObject(thread, FatalExitCapMs);
+            fprintf(stderr, "[the fatal exit on another thread did not end the process within %lu s]",
+                    FatalExitCapMs / 1000);
+            fflush(stderr);
             ExitProcess(4);
         },
         testing::ExitedWithCode(-1), ScreenSaverOffAndBack);

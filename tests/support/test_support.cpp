@@ -103,17 +103,53 @@ void SendTestKey(WORD virtualKey, bool down)
     SendInput(1, &input, sizeof input);
 }
 
+bool PollUntil(const std::function<bool()>& poll, DWORD capMs)
+{
+    for (DWORD start = GetTickCount();; Sleep(2)) {
+        if (poll())
+            return true;
+        if (GetTickCount() - start >= capMs)
+            return false;
+    }
+}
+
 bool FocusMainWindow()
 {
     HWND window = GetMainWindowHwnd();
     if (!window)
         return false;
-    for (int i = 0; i < 50 && GetForegroundWindow() != window; i++) {
-        SetForegroundWindow(window);
-        SetActiveWindow(window);
-        SetFocus(window);
+    return PollUntil([window] {
+        if (GetForegroundWindow() != window) {
+            SetForegroundWindow(window);
+            SetActiveWindow(window);
+            SetFocus(window);
+        }
         ProcessMessagesLocked();
-        Sleep(5);
-    }
-    return GetForegroundWindow() == window && IsMainWindowActive() == 1;
+        if (GetForegroundWindow() != window || IsMainWindowActive() != 1)
+            return false;
+        // The display's focus events for the switch come in after it, and
+        // with them its key map, which would undo a key sent meanwhile: a
+        // round trip to the display (the pointer query) brings them into the
+        // queue, and the message step takes them.
+        POINT pointer;
+        GetCursorPos(&pointer);
+        ProcessMessagesLocked();
+        return GetForegroundWindow() == window && IsMainWindowActive() == 1;
+    });
+}
+
+bool SendTestKeyUntil(WORD virtualKey, bool down, const std::function<bool()>& arrived)
+{
+    SendTestKey(virtualKey, down);
+    DWORD sent = GetTickCount();
+    return PollUntil([&] {
+        if (arrived())
+            return true;
+        if (GetForegroundWindow() != GetMainWindowHwnd() || GetTickCount() - sent >= 1000) {
+            FocusMainWindow();
+            SendTestKey(virtualKey, down);
+            sent = GetTickCount();
+        }
+        return false;
+    });
 }
