@@ -199,12 +199,16 @@ void UpdateAreaSelect()
         if (fifthUnlocked ? (a >= 0 && a <= 3) : (a == 0 || a == 1))
             MoveTo(fifthUnlocked ? 4 : a + 2);
     }
+    // Left and right move from where up or down left the cursor: a diagonal
+    // must not test one area and then step from another (down and right from
+    // area 2 would reach a fifth area 5 that does not exist).
+    const int b = areaCursor;
     if (holdLeft != 0) {
-        if (Pressed(holdLeft) && (fifthUnlocked ? (a >= 1 && a <= 3) : (a == 1 || a == 3)))
-            MoveTo(areaCursor - 1);
+        if (Pressed(holdLeft) && (fifthUnlocked ? (b >= 1 && b <= 3) : (b == 1 || b == 3)))
+            MoveTo(b - 1);
     } else if (Pressed(holdRight)) {
-        if (fifthUnlocked ? (a >= 0 && a <= 2) : (a == 0 || a == 2))
-            MoveTo(areaCursor + 1);
+        if (fifthUnlocked ? (b >= 0 && b <= 2) : (b == 0 || b == 2))
+            MoveTo(b + 1);
     }
     if (Pressed(actionHold[0][1])) {
         PlaySoundHandle(seHandle[SE_DECIDE], 1, 1);

@@ -218,8 +218,8 @@ void ReadAnimationCsv(const char* path, int kind, int id)
             AnimFrameRecord& r = set[row][frame];
             switch (column) {
             case 2: r.ticks = FieldInt(file.field); break;
-            case 3: r.offsetX = FieldInt(file.field); break;
-            case 4: r.offsetY = FieldInt(file.field); break;
+            case 3: r.offsetX = FieldIntWithin(file.field, TABLE_OFFSET_LIMIT); break;
+            case 4: r.offsetY = FieldIntWithin(file.field, TABLE_OFFSET_LIMIT); break;
             case 5: r.width = FieldIntWithin(file.field, TABLE_SIZE_LIMIT); break;
             case 6: r.height = FieldIntWithin(file.field, TABLE_SIZE_LIMIT); break;
             case 7: r.moveX = FieldIntWithin(file.field, TABLE_SPEED_LIMIT); break;
@@ -273,8 +273,8 @@ void ReadBlockAnimeCsv()
             BlockAnimFrame& f = blockAnimFrames[type][frame];
             switch (column) {
             case 2: f.ticks = FieldInt(file.field); break;
-            case 3: f.offsetX = FieldInt(file.field); break;
-            case 4: f.offsetY = FieldInt(file.field); break;
+            case 3: f.offsetX = FieldIntWithin(file.field, TABLE_OFFSET_LIMIT); break;
+            case 4: f.offsetY = FieldIntWithin(file.field, TABLE_OFFSET_LIMIT); break;
             case 6: f.solid = FieldInt(file.field); break;
             default: break;
             }

@@ -31,6 +31,7 @@ enum {
     TABLE_FACING_LIMIT = 1000,          // spawn-list and item-list facing (tables use 0 and 1)
     TABLE_SPEED_LIMIT = 100000,         // animation speeds (columns 7, 8); block belt speed
     TABLE_SIZE_LIMIT = 100000,          // animation box width and height; block size in cells
+    TABLE_OFFSET_LIMIT = 100000,        // draw offsets of animation and block frames (subtracted from positions)
     TABLE_HIT_POINTS_LIMIT = 1000000,   // animation hit points (column 9)
     TABLE_COST_LIMIT = 1000000,         // slot cost
     // An enemy's drop count is the number of spheres its kill spawns; more

@@ -204,11 +204,9 @@ void MoveCursor(int page, int step)
         PlaySe(SE_MOVE);
         break;
     case TITLE_OPTIONS:
-        if (!optionEditing) {
+        // Only the cursor moves here: no sound, and the blink runs on.
+        if (!optionEditing)
             titleCursor += step;
-            PlaySe(SE_MOVE);
-            blinkCounter = 0;
-        }
         break;
     default:
         break;

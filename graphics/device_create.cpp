@@ -106,6 +106,7 @@ void ReleaseDeviceAndSurfaces()
     ReleaseObject(d.device);
     d.deviceEx = nullptr;
     d.inScene = 0;
+    ForgetCachedDeviceObjects();
 }
 
 int CreateD3DDevice()

@@ -112,6 +112,23 @@ int SelectDrawTarget(int target)
 
 int GetDrawTarget() { return GetDrawTargetHandle(); }
 
+int LockBackScreenImage(RasterImage* out)
+{
+    // The back screen is made the current target only for the lock, without
+    // a selection's render-target, draw-area and view changes.
+    const int target = Draw.target, width = targetWidth, height = targetHeight;
+    MEMIMG* const softTarget = SoftDrawTarget;
+    Draw.target = DRAW_TARGET_BACK;
+    GetGraphSizeOf(DRAW_TARGET_BACK, &targetWidth, &targetHeight);
+    SoftDrawTarget = &SoftPrimaryScreen;
+    const int result = LockScreenImage(nullptr, out);
+    Draw.target = target;
+    targetWidth = width;
+    targetHeight = height;
+    SoftDrawTarget = softTarget;
+    return result;
+}
+
 void GetCurrentTargetSize(int* width, int* height)
 {
     *width = targetWidth;

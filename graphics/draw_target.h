@@ -34,6 +34,9 @@ void WaitForVSyncTimed();
 int64_t GetRefreshInterval();
 
 int LockScreenImage(const RECT* rect, RasterImage* out);
+// Locks the whole back screen whatever target is current (the current target
+// stays as it was); UnlockScreenImage ends the lock.
+int LockBackScreenImage(RasterImage* out);
 int UnlockScreenImage();
 int CaptureScreenToGraph(int x1, int y1, int x2, int y2, int graph);
 

@@ -606,6 +606,14 @@ int CreateGraphRecord(int mipLevels, int graph, int width, int height, int alpha
         image->mipLevels = mipLevels;
         image->tileCount = (int)tileCount;
         FillTiles(image, cols, colCount, rows, rowCount, squareOnly);
+        // Block data goes into a texture only as that whole texture: a picture
+        // of another size than its one tile would reach no tile at all and
+        // draw black, so such a graph is made uncompressed instead.
+        if (image->desc.compression != 0 &&
+            (image->tileCount != 1 || image->tiles[0].textureWidth != width || image->tiles[0].textureHeight != height)) {
+            image->desc.compression = 0;
+            image->formatKind = GraphFormatIndex(&image->desc);
+        }
         if (CreateGraphTextures(image) != 0)
             return FailCreation(graph);
     } else if (desc.blendImage) {

@@ -7,6 +7,7 @@
 #include "graphics/device.h"
 #include "runtime/system_state.h"
 #include "runtime/timing.h"
+#include "runtime/window_state.h"
 
 static int64_t refreshInterval = -1;
 static int64_t lastVerticalBlank;
@@ -17,8 +18,9 @@ void CALLBACK ScreenPaintTimerProc(HWND, UINT, UINT_PTR, DWORD)
 {
     HWND window = SystemState.live.window;
     KillTimer(window, PAINT_TIMER_ID);
-    // Once another target is current the timer stays off.
-    if (GetDrawTarget() != DRAW_TARGET_FRONT)
+    // Once another target is current, or the window is layered, the timer
+    // stays off.
+    if (GetDrawTarget() != DRAW_TARGET_FRONT || IsLayeredWindowInUse())
         return;
     if (IsFullScreenMode() && Screen.hardware)
         UseSubBackBuffer();

@@ -7,6 +7,7 @@
 #include "graphics/soft_screen.h"
 #include "graphics/state_cache.h"
 #include "graphics/vertex_batch.h"
+#include "image/raster_image.h"
 #include "runtime/log.h"
 #include "runtime/screen_print.h"
 #include "runtime/system_state.h"
@@ -77,6 +78,21 @@ int ShowBackBuffer()
     return PresentScreenRect(nullptr);
 }
 
+// Present through a layered main window (nothing in this program makes one):
+// the back screen goes to the window with UpdateLayeredWindow, never through
+// the swap chain or a DIB copy. 0 on every path, as the other presents.
+static int PresentLayered()
+{
+    if (IsVSyncWaitEnabled())
+        WaitForVSyncTimed();
+    RasterImage screen;
+    if (LockBackScreenImage(&screen) == 0) {
+        UpdateLayeredWindowFromScreen(&screen, 0, 0);
+        UnlockScreenImage();
+    }
+    return 0;
+}
+
 // Software present: the primary screen image copied to the window.
 static int PresentSoftware(const RECT* rect, const RECT& mapped, bool doubledView, int destW, int destH)
 {
@@ -85,6 +101,8 @@ static int PresentSoftware(const RECT* rect, const RECT& mapped, bool doubledVie
         return 0;
     if (IsVSyncWaitEnabled())
         WaitForVSyncTimed();
+    if (IsLayeredWindowInUse())
+        return PresentLayered();
     const ColorFormat* format = screen.body->format;
     struct {
         BITMAPINFOHEADER header;
@@ -172,6 +190,8 @@ int PresentScreenRect(const RECT* rect)
         return 0;
     FlushVertexBuffer();
     EndSceneIfNeeded();
+    if (IsLayeredWindowInUse())
+        return PresentLayered();
     if (doubledView)
         SetRect(&dest, 0, 0, 640, 480);
     if (d.subBackBuffer &&

@@ -331,6 +331,18 @@ void ApplyDefault2DStates()
     c.force = 0;
 }
 
+void ForgetCachedDeviceObjects()
+{
+    DeviceStateSet& c = DeviceStateCache;
+    c.renderTarget = nullptr;
+    for (CachedStageState& s : c.stages)
+        s.texture = nullptr;
+    c.mainTexture = nullptr;
+    c.vertexShader = nullptr;
+    c.pixelShader = nullptr;
+    c.vertexDeclaration = nullptr;
+}
+
 static void StoreInitialCache()
 {
     DeviceStateSet& c = DeviceStateCache;

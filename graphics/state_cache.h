@@ -99,6 +99,10 @@ int SetRenderTargetCached(IDirect3DSurface9* surface);
 void ResetTexCoordIndices();
 void RefreshDeviceLights();
 void ApplyDefault2DStates();
+// Drops every device object the cache refers to (render target, textures,
+// shaders, declaration); run when the device and its objects are released,
+// so that a new object at a freed address is never taken as already set.
+void ForgetCachedDeviceObjects();
 // Run once after every creation of the device.
 void SetDefaultRenderStates();
 // Run after the device was reset or re-created: 0, or -1 without a device.

@@ -289,7 +289,7 @@ int InitTextInput()
     static const unsigned char Rgb[KEY_INPUT_COLOR_COUNT][3] = {
         {255, 255, 255}, {255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {255, 255, 255},
         {255, 0, 0},     {255, 255, 20},  {0, 0, 0},     {0, 0, 0},     {0, 0, 0},
-        {0, 255, 255},   {0, 0, 0},       {255, 255, 255}, {0, 0, 0},   {128, 128, 128},
+        {255, 255, 0},   {0, 0, 0},       {255, 255, 255}, {0, 0, 0},   {128, 128, 128},
     };
     for (int i = 0; i < KEY_INPUT_COLOR_COUNT; i++)
         TextInput.colors[i] = ColorFromRGB(Rgb[i][0], Rgb[i][1], Rgb[i][2]);

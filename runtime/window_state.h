@@ -40,7 +40,12 @@ int FindToolBarButton(int id);                   // -1 without a tool bar
 int GetToolBarHeight();                          // 0 without a tool bar
 int ClearToolBarButtons();
 
-// Shows the screen image through a layered window; 0 (no layered window).
+// 1 when the main window is a layered window (extended style WS_EX_LAYERED;
+// this program never makes one), else 0.
+int IsLayeredWindowInUse();
+// Shows the screen image through the layered main window: the image from
+// its point (x, y) on becomes the window's picture, the graph transparent
+// colour becoming alpha 0. 0, or -1 without a layered window or on failure.
 int UpdateLayeredWindowFromScreen(const RasterImage* image, int x, int y);
 // Draws the image kept for an inactive window; -1 (none is ever kept).
 int DrawInactiveWindowImage();

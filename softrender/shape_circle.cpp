@@ -135,10 +135,12 @@ int PaintMemImageCircle(MEMIMG* destination, int x, int y, int r, uint32_t color
     ShapeTarget t;
     if (!GetShapeTarget(destination, &t))
         return -1;
-    // Pixels are addressed as 2 or 4 bytes: a palette image (one byte a
-    // pixel) would be written past its rows.
-    if (r < 0 || destination->body->paletteFlag == 1 || (t.kind != 0 && t.kind != 1) ||
-        t.bytesPerPixel < (t.kind == 0 ? 2 : 4))
+    // Pixels are addressed as 2 bytes (kind 0) or 4 (kind 1): a palette
+    // image (one byte a pixel) would be written past its rows, and a 16-bit
+    // image with alpha (4 bytes a pixel) would get its bytes mixed up.
+    const MemImgBody* body = destination->body;
+    if (r < 0 || body->paletteFlag == 1 || (t.kind != 0 && t.kind != 1) ||
+        t.bytesPerPixel != (t.kind == 0 ? 2 : 4) || (t.kind == 0 && body->alphaFlag == 1))
         return 0;
     const RECT a = t.area;
     const int64_t cx = x, cy = y, radius = r;

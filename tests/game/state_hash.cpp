@@ -1,6 +1,7 @@
 #include "tests/game/state_hash.h"
 
 #include "game/actor_pool.h"
+#include "game/enemy_routines.h"
 #include "game/game_state.h"
 #include "game/play_state.h"
 
@@ -39,5 +40,19 @@ uint64_t HashPlayState()
     h.Add(activeSlotRow), h.Add(activeSlotCost), h.Add(slotAvailable), h.Add(prevActiveSlotRow);
     h.Add(sphereCap), h.Add(hazardVertexX), h.Add(hazardVertexY), h.Add(hitFlashTimer);
     h.Add(installFlashFrames), h.Add(installFlashRadius), h.Add(installFlashShrink);
+    return h.value;
+}
+
+uint64_t HashLiveActors()
+{
+    Fnv h;
+    for (int i = 0; i < ACTOR_SLOTS; i++) {
+        if (actors[i].kind == KIND_FREE)
+            continue;
+        h.Add(i);
+        h.Add(actors[i]);
+    }
+    h.Add(burstCounter), h.Add(burstSpeed), h.Add(pauseCounter), h.Add(volleyCounter);
+    h.Add(linkActive), h.Add(linkCounter);
     return h.value;
 }

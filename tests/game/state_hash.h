@@ -7,3 +7,11 @@
 #include <stdint.h>
 
 uint64_t HashPlayState();
+
+// A fingerprint of one frame's live actors (slot and record of every actor
+// that is not free) and the counters that enemies of one kind share. A run
+// folds it in every frame, so that actors that come and go before the run
+// ends leave their mark too.
+uint64_t HashLiveActors();
+// Folds one frame's fingerprint into a running trace.
+inline uint64_t FoldTrace(uint64_t trace, uint64_t frame) { return (trace ^ frame) * 0x100000001B3ull; }

@@ -358,6 +358,29 @@ TEST_F(Contacts, HurtingActorsHitThePlayer)
     EXPECT_EQ(1, areaMisses[1]);
 }
 
+// Only an actor with hit points left hurts: an enemy shot dead earlier in
+// the same frame's contact pass costs the heroine nothing.
+TEST_F(Contacts, AnEnemyShotDeadInTheSameFrameDoesNotHurt)
+{
+    SetFrame(KIND_ENEMY, 7, 0, 32, 32).hurtsPlayer = 1;
+    ActorRecord& e = PlaceActor(8, KIND_ENEMY, 7, 590, 410, 32, 32, 1);
+    e.spawnIndex = SPAWN_INDEX_NONE;
+    PlaceShot(9, 600, 420);
+    RunContactChecks();
+    EXPECT_LE(e.hitPoints, 0);
+    EXPECT_EQ(3, player->hitPoints);
+    EXPECT_EQ(0, player->invulnFlag);
+    EXPECT_NE(21, player->state);
+    EXPECT_EQ(0, areaMisses[1]);
+
+    // The same enemy alive does hurt.
+    e.hitPoints = 5;
+    e.kind = KIND_ENEMY;
+    HandlePlayerContacts();
+    EXPECT_EQ(0, player->hitPoints);
+    EXPECT_EQ(1, areaMisses[1]);
+}
+
 TEST_F(Contacts, SpheresArePickedUpOnceOldEnough)
 {
     slotEntries[0][0][0].chosen = 1;

@@ -518,9 +518,9 @@ TEST_F(Tables, ItemListEndsWithTheFileAndDropsUnusableRecords)
 TEST_F(Tables, NumbersTheRulesComputeWithAreClampedToStatedRanges)
 {
     // Each text is read as a facing (spawn and item lists: within 1000), a
-    // speed or size (animation speeds, width and height, block cells: within
-    // 100000), hit points and a slot cost (within 1000000), and a belt speed
-    // (float, within 100000).
+    // speed, size or draw offset (animation speeds, width and height, block
+    // cells, animation and block draw offsets: within 100000), hit points and
+    // a slot cost (within 1000000), and a belt speed (float, within 100000).
     struct Case {
         const char* text;
         int facing, speed, points;
@@ -541,10 +541,16 @@ TEST_F(Tables, NumbersTheRulesComputeWithAreClampedToStatedRanges)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         std::string t = c.text;
-        Write("img/a.csv", std::string(AnimHeader) + "x,y,4,0,0," + t + "," + t + "," + t + "," + t +
-                               "," + t + ",1,1,1.0,1,0,0,0,0,0\n");
+        Write("img/a.csv", std::string(AnimHeader) + "x,y,4," + t + "," + t + "," + t + "," + t + "," + t +
+                               "," + t + "," + t + ",1,1,1.0,1,0,0,0,0,0\n");
         ReadAnimationCsv("img/a.csv", 2, 9);
         const AnimFrameRecord& f = animFrames[2][9][0][0];
+        EXPECT_EQ(c.speed, f.offsetX);
+        EXPECT_EQ(c.speed, f.offsetY);
+        Write("img/Block/BlockAnime.csv", "h\nh\n0,0,8," + t + "," + t + ",x,1\n");
+        ReadBlockAnimeCsv();
+        EXPECT_EQ(c.speed, blockAnimFrames[0][0].offsetX);
+        EXPECT_EQ(c.speed, blockAnimFrames[0][0].offsetY);
         EXPECT_EQ(c.speed, f.width);
         EXPECT_EQ(c.speed, f.height);
         EXPECT_EQ(c.speed, f.moveX);

@@ -268,6 +268,89 @@ TEST_F(Scenes, AHeldVolumeRepeatsFromThe21stFrameAndStopsAt100)
     EXPECT_EQ(100, SavedFile().bgmVolume);
 }
 
+// The menu's texts and items slide 40 pixels into place over its first 40
+// idle frames while their alpha rises by 8 a frame, and then rest.
+TEST_F(Scenes, TheMenuSlidesFortyPixelsIntoPlace)
+{
+    ASSERT_NO_FATAL_FAILURE(ToMenu());
+    struct Place {
+        const PlacedGraph* graph;
+        int x, y, dx, dy;   // resting place, and the offset per frame still to go
+    } places[] = {
+        {&titleTexts[0], 93, 35, 0, 1},  {&titleTexts[1], 177, 65, 0, -1}, {&titleTexts[2], 272, 62, 1, 0},
+        {&titleTexts[3], 120, 161, 1, 0}, {&titleItems[0], 682, 422, 1, 0}, {&titleItems[4], 938, 614, 1, 0},
+    };
+    bool sawStart = false;
+    for (int frame = 0; frame < 50; frame++) {
+        RunFrame();
+        ASSERT_TRUE(OnMenu());
+        const int togo = menuIdle < 40 ? 40 - menuIdle : 0;
+        sawStart = sawStart || togo >= 38;
+        for (const Place& p : places) {
+            std::vector<DrawCall> d = GraphDraws(p.graph->handle);
+            ASSERT_EQ(1u, d.size());
+            EXPECT_EQ(p.x + p.dx * togo, d[0].x1) << "frame " << frame;
+            EXPECT_EQ(p.y + p.dy * togo, d[0].y1) << "frame " << frame;
+            EXPECT_EQ(8 * (40 - togo), d[0].alpha) << "frame " << frame;
+        }
+    }
+    EXPECT_TRUE(sawStart) << "the slide is seen from its start";
+}
+
+TEST_F(Scenes, OptionsUpAndDownOnlyMoveTheCursorAndALifeChoiceIsCommitted)
+{
+    ASSERT_NO_FATAL_FAILURE(ToMenu());
+    MenuRow(2);
+    ASSERT_EQ(TITLE_OPTIONS, titlePage);
+    ASSERT_EQ(0, titleCursor);
+    // Up and down are the cursor's move alone: no sound, the blink runs on.
+    RunFrames(20);
+    const size_t sounds = SoundCalls().size();
+    const int blink = blinkCounter;
+    Tap(DOWN);
+    EXPECT_EQ(1, titleCursor);
+    Tap(UP);
+    Tap(UP);
+    RunFrame();
+    EXPECT_EQ(4, titleCursor) << "the next frame wraps the cursor";
+    EXPECT_EQ(sounds, SoundCalls().size());
+    EXPECT_EQ((blink + 7) % 60, blinkCounter);
+    Tap(DOWN);
+
+    // Row 3: 2 x setting + 3 points; a choice counts once decided, and is written.
+    auto lifeShown = []() {
+        for (const DrawCall& d : FrameDraws())
+            if (d.kind == DrawCall::TEXT && d.x1 == 75 + 250 && d.y1 == 160 + 40 * 3)
+                return d.text;
+        return std::string("(none)");
+    };
+    for (int i = 0; i < 3; i++)
+        Tap(DOWN);
+    ASSERT_EQ(3, titleCursor);
+    RunFrame();
+    EXPECT_EQ("3", lifeShown());
+    struct Step {
+        int pad, setting;
+        const char* shown;
+    } steps[] = {{RIGHT, 1, "5"}, {LEFT, 2, "7"}, {0, 0, "3"}};
+    int committed = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.shown);
+        Tap(DECIDE);
+        ASSERT_EQ(1, optionEditing);
+        if (step.pad)
+            Tap(step.pad);
+        EXPECT_EQ(committed, lifeSetting) << "not before the decide";
+        Tap(DECIDE);
+        EXPECT_EQ(0, optionEditing);
+        EXPECT_EQ(step.setting, lifeSetting);
+        EXPECT_EQ(step.setting, SavedFile().lifeSetting);
+        RunFrame();
+        EXPECT_EQ(step.shown, lifeShown());
+        committed = step.setting;
+    }
+}
+
 TEST_F(Scenes, AWindowModeSwitchAndBackKeepsEveryPicture)
 {
     // The logo bar and the intro's picture are loaded by their scenes.
@@ -419,6 +502,10 @@ TEST_F(Scenes, TheAreaCursorMovesBetweenTheIcons)
         {false, 3, UP, 1},    {false, 2, UP, 0},    {false, 1, DOWN, 3}, {false, 3, DOWN, 3},
         {true, 0, DOWN, 4},   {true, 3, DOWN, 4},   {true, 4, UP, 1},    {true, 2, UP, 2},
         {true, 2, RIGHT, 3},  {true, 3, RIGHT, 3},  {true, 1, LEFT, 0},  {true, 4, LEFT, 4},
+        // A pad's diagonal: the sideways part moves from where down put the
+        // cursor, so it never leaves the icons.
+        {true, 2, DOWN | RIGHT, 4}, {true, 1, DOWN | LEFT, 4}, {false, 0, DOWN | RIGHT, 3},
+        {false, 1, DOWN | LEFT, 2},
     };
     for (const Case& c : cases) {
         for (int i = 0; i < 4; i++)
@@ -429,6 +516,14 @@ TEST_F(Scenes, TheAreaCursorMovesBetweenTheIcons)
         Tap(c.pad);
         EXPECT_EQ(c.to, areaCursor) << c.fifth << " " << c.from << " " << c.pad;
     }
+    // After a diagonal onto the fifth icon, up still leads back to area 1.
+    for (int i = 0; i < 4; i++)
+        areaCleared[i] = 1;
+    ResetAreaSelect();
+    areaCursor = 2;
+    Tap(DOWN | RIGHT);
+    Tap(UP);
+    EXPECT_EQ(1, areaCursor);
     // The icon places.
     EXPECT_EQ(568, iconX[4]);
     EXPECT_EQ(520, iconY[4]);
@@ -486,6 +581,41 @@ TEST_F(Scenes, AChosenAreaStartsAfter250FramesWithThreeLives)
     EXPECT_EQ((std::vector<int>{0, 1, 2}), LayoutReads());
 }
 
+// The chosen icon glides left (10 a frame while x is above 446, 6 while above
+// 246, 6 right while below 240), then vertically 3 a frame into the band 296
+// to 300, where it stops.
+TEST_F(Scenes, TheChosenIconGlidesIntoPlace)
+{
+    GiveSoundHandles();
+    struct Case {
+        bool fifth;
+        int area;
+        int steps;    // frames of gliding before the arrival's frame
+        int x, y;     // where it stops
+    } cases[] = {
+        {false, 1, 35 + 1 + 33 + 80, 242, 296},   // from (800, 56)
+        {false, 0, 15 + 80, 246, 296},            // from (336, 56)
+        {true, 4, 13 + 32 + 74, 246, 298},        // from (568, 520)
+        {true, 0, 10 + 80, 244, 296},             // from (184, 56)
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.fifth << " " << c.area);
+        for (int i = 0; i < 4; i++)
+            areaCleared[i] = c.fifth ? 1 : 0;
+        ResetAreaSelect();
+        sceneNo = SCENE_AREA_SELECT;
+        areaCursor = c.area;
+        Tap(DECIDE);
+        ASSERT_NE(0, areaDecidedAt);
+        while (iconArrived == 0 && sceneNo == SCENE_AREA_SELECT)
+            RunFrame();
+        EXPECT_EQ(c.steps + 1, areaSelectFrame - areaDecidedAt);
+        EXPECT_EQ(c.x, iconX[c.area]);
+        EXPECT_EQ(c.y, iconY[c.area]);
+        areaDecidedAt = 0;
+    }
+}
+
 TEST_F(Scenes, CancelReturnsToTheTitleMenu)
 {
     GiveSoundHandles();
@@ -524,6 +654,34 @@ int GraphAt(int x, int y)
 bool CountDone() { return tallyValue == (float)sphereTally; }
 
 } // namespace
+
+// A black box over the heading narrows by 4 pixels a frame from each side,
+// from (325, 160)-(954, 260) at frame 0, and is gone from frame 77 on; the
+// game over's heading is uncovered over the same width.
+TEST_F(Scenes, TheTallyHeadingIsUncoveredFromItsEdgesInward)
+{
+    GiveSoundHandles();
+    for (int scene : {SCENE_AREA_CLEAR, SCENE_GAME_OVER}) {
+        SCOPED_TRACE(scene);
+        EnterTally(scene, 10);
+        for (int i = 0; i < 80; i++) {
+            RunFrame();
+            const int f = scene == SCENE_AREA_CLEAR ? areaClearFrame : gameOverFrame;
+            std::vector<DrawCall> boxes;
+            for (const DrawCall& d : FrameDraws())
+                if (d.kind == DrawCall::BOX && d.y1 == 160)
+                    boxes.push_back(d);
+            if (f >= 77) {
+                EXPECT_TRUE(boxes.empty()) << "frame " << f;
+                continue;
+            }
+            ASSERT_EQ(1u, boxes.size()) << "frame " << f;
+            EXPECT_EQ(325 + 4 * f, boxes[0].x1) << "frame " << f;
+            EXPECT_EQ(954 - 4 * f, boxes[0].x2) << "frame " << f;
+            EXPECT_EQ(260, boxes[0].y2);
+        }
+    }
+}
 
 TEST_F(Scenes, A1234TallyLevelsUpAt805AndKeepsTheCountStillToGo)
 {

@@ -19,6 +19,7 @@
 #include "graphics/graph_handles.h"
 #include "graphics/graph_loading.h"
 #include "graphics/shape_calls.h"
+#include "graphics/state_cache.h"
 #include "graphics/transform3d.h"
 #include "image/raster_image.h"
 #include "runtime/library.h"
@@ -26,14 +27,20 @@
 #include "tests/graphics/library_start.h"
 #include "tests/support/test_support.h"
 
-// Failure seam: device creation fails on request.
+// Failure seam: device creation fails on request. Each creation also notes
+// whether the state cache still names an object of the device before.
 static bool failDeviceCreation;
 static int deviceCreations;
+static int staleCacheEntries;
 extern "C" int realCreateD3DDevice() asm(REAL_SYMBOL("_Z15CreateD3DDevicev"));
 extern "C" int WrappedCreateD3DDevice() asm(WRAPPED_SYMBOL("_Z15CreateD3DDevicev"));
 extern "C" int WrappedCreateD3DDevice()
 {
     deviceCreations++;
+    const DeviceStateSet& c = DeviceStateCache;
+    staleCacheEntries = (c.renderTarget != nullptr) + (c.mainTexture != nullptr);
+    for (const CachedStageState& stage : c.stages)
+        staleCacheEntries += stage.texture != nullptr;
     return failDeviceCreation ? -1 : realCreateD3DDevice();
 }
 
@@ -177,6 +184,35 @@ TEST_F(DeviceReset, LossResetShowsFileGraphsAgainAndKeepsHandlesAndMatrices)
     EXPECT_EQ(0, DrawAndCheck(graph, 100, 60));
     EXPECT_EQ(0, FreeGraph(graph));
     SetDefaultFontSize(-1);
+}
+
+// The released device's render target and textures are not kept in the
+// state cache: a new surface at the same address would otherwise be taken as
+// already set, and drawing would go to the back buffer instead.
+TEST_F(DeviceReset, ALossResetForgetsTheReleasedObjectsAndDrawsIntoTheGraphTargetAgain)
+{
+    int picture = LoadImageToGraph("quarters.bmp", 0);
+    ASSERT_NE(-1, picture);
+    SetDrawableGraphMode(1);
+    int target = CreateEmptyGraph(kSize, kSize);
+    SetDrawableGraphMode(0);
+    ASSERT_NE(-1, target);
+    ASSERT_EQ(0, SelectDrawTarget(target));
+    ASSERT_EQ(0, DrawGraphAt(0, 0, picture, 0));
+    ASSERT_NE(nullptr, DeviceStateCache.renderTarget);
+
+    deviceCreations = 0;
+    staleCacheEntries = -1;
+    ASSERT_EQ(0, ResetDevice(0, 0, 0, 0, 0));
+    EXPECT_EQ(1, deviceCreations);
+    EXPECT_EQ(0, staleCacheEntries);
+
+    // The graph is the target again: its picture drawn there comes back.
+    EXPECT_EQ(target, GetDrawTarget());
+    ASSERT_EQ(0, DrawGraphAt(0, 0, picture, 0));
+    EXPECT_EQ(0, DrawAndCheck(target, 300, 200));
+    EXPECT_EQ(0, FreeGraph(target));
+    EXPECT_EQ(0, FreeGraph(picture));
 }
 
 TEST_F(DeviceReset, FailedRecreationRefusesDrawsAndActivationRetries)

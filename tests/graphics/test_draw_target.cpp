@@ -10,6 +10,7 @@
 #include "graphics/device_reset.h"
 #include "graphics/draw_state.h"
 #include "graphics/draw_target.h"
+#include "graphics/graph_loading.h"
 #include "graphics/soft_screen.h"
 #include "image/raster_image.h"
 #include "runtime/library.h"
@@ -76,6 +77,17 @@ unsigned int WindowRgb(int x, int y)
     ClientToScreen(GetMainWindowHwnd(), &at);
     HDC dc = GetDC(nullptr);
     COLORREF c = GetPixel(dc, at.x, at.y);
+    ReleaseDC(nullptr, dc);
+    return (unsigned)GetRValue(c) << 16 | (unsigned)GetGValue(c) << 8 | GetBValue(c);
+}
+
+// The colour of the screen at a point of a window's client area.
+unsigned int ScreenRgbAt(HWND window, int x, int y)
+{
+    POINT p = {x, y};
+    ClientToScreen(window, &p);
+    HDC dc = GetDC(nullptr);
+    COLORREF c = GetPixel(dc, p.x, p.y);
     ReleaseDC(nullptr, dc);
     return (unsigned)GetRValue(c) << 16 | (unsigned)GetGValue(c) << 8 | GetBValue(c);
 }
@@ -165,6 +177,49 @@ void ClearLockAndPresent(bool software)
     EXPECT_PRED2(NearRgb, expectFirst, WindowRgb(20, 20));
 }
 
+// With the main window made layered (the program itself never does so) a
+// present shows the back screen through the layered-window update, whatever
+// target is current, and leaves the current target as it was.
+void LayeredWindowPresent(bool software)
+{
+    HWND window = GetMainWindowHwnd();
+    ASSERT_EQ(0, IsLayeredWindowInUse());
+    SetWindowLongPtrA(window, GWL_EXSTYLE, GetWindowLongPtrA(window, GWL_EXSTYLE) | WS_EX_LAYERED);
+    ASSERT_EQ(1, IsLayeredWindowInUse());
+
+    const unsigned int colour = 0x30A050;
+    const unsigned int expect = software ? Through565(colour) : colour;
+    ASSERT_EQ(0, SelectDrawTarget(DRAW_TARGET_BACK));
+    Screen.backColor = colour;
+    EXPECT_EQ(0, ClearDrawTarget(nullptr));
+    SetDrawableGraphMode(1);
+    const int graph = CreateEmptyGraph(16, 16);
+    SetDrawableGraphMode(0);
+    ASSERT_NE(-1, graph);
+    ASSERT_EQ(0, SelectDrawTarget(graph));
+    Screen.backColor = 0xFF0000;
+    EXPECT_EQ(0, ClearDrawTarget(nullptr));
+
+    EXPECT_EQ(0, PresentScreen());
+    RunMessagePump();
+    // A layered window's picture is read from the screen. (Where the back
+    // screen holds the transparent colour the window gets alpha 0, which the
+    // X11 driver's screen does not show.)
+    EXPECT_PRED2(NearRgb, expect, ScreenRgbAt(window, 150, 100));
+    EXPECT_PRED2(NearRgb, expect, ScreenRgbAt(window, 5, 5));
+    EXPECT_EQ(graph, GetDrawTarget());
+    int w = 0, h = 0;
+    GetCurrentTargetSize(&w, &h);
+    EXPECT_EQ(16, w);
+    EXPECT_EQ(16, h);
+
+    ASSERT_EQ(0, SelectDrawTarget(DRAW_TARGET_BACK));
+    EXPECT_EQ(0, FreeGraph(graph));
+    // The window stays layered until the library's end destroys it (taking
+    // the style away again upsets the X11 driver under a device).
+    Screen.backColor = 0;
+}
+
 void LockRectangleChecks()
 {
     RasterImage image;
@@ -185,6 +240,39 @@ void LockRectangleChecks()
     EXPECT_EQ(0, LockScreenImage(&corner, &image));
     EXPECT_EQ(0, UnlockScreenImage());
     EXPECT_EQ(0, UnlockScreenImage());
+}
+
+// A stale handle (a deleted drawable graph whose slot a new drawable graph
+// took) and a live graph not made for drawing into are no targets.
+void StaleAndPlainGraphsAreRefused(bool software)
+{
+    ASSERT_EQ(0, SelectDrawTarget(DRAW_TARGET_BACK));
+    SetDrawableGraphMode(1);
+    const int stale = CreateEmptyGraph(32, 32);
+    ASSERT_NE(-1, stale);
+    ASSERT_EQ(0, SelectDrawTarget(stale));
+    ASSERT_EQ(0, SelectDrawTarget(DRAW_TARGET_BACK));
+    ASSERT_EQ(0, FreeGraph(stale));
+    const int reused = CreateEmptyGraph(32, 32);
+    SetDrawableGraphMode(0);
+    ASSERT_NE(-1, reused);
+    ASSERT_EQ(stale & 0xFFFF, reused & 0xFFFF) << "the new graph takes the freed slot";
+    ASSERT_NE(stale, reused);
+    EXPECT_EQ(-1, SelectDrawTarget(stale));
+    EXPECT_EQ(DRAW_TARGET_BACK, GetDrawTarget());
+
+    // Without the drawable setting a Direct3D graph is a plain texture; on
+    // the software renderer a blend-image graph is the one not drawn into.
+    Draw.create.blendImage = software ? 1 : 0;
+    const int plain = CreateEmptyGraph(32, 32);
+    Draw.create.blendImage = 0;
+    ASSERT_NE(-1, plain);
+    EXPECT_EQ(-1, SelectDrawTarget(plain));
+    EXPECT_EQ(DRAW_TARGET_BACK, GetDrawTarget());
+    EXPECT_EQ(0, SelectDrawTarget(reused));
+    EXPECT_EQ(0, SelectDrawTarget(DRAW_TARGET_BACK));
+    EXPECT_EQ(0, FreeGraph(reused));
+    EXPECT_EQ(0, FreeGraph(plain));
 }
 
 void SelectionRules()
@@ -226,6 +314,8 @@ TEST(TargetHardware, ClearLockPresentAndSelection)
     ClearLockAndPresent(false);
     LockRectangleChecks();
     SelectionRules();
+    StaleAndPlainGraphsAreRefused(false);
+    LayeredWindowPresent(false);
     End();
     EXPECT_EQ(-1, SelectDrawTarget(DRAW_TARGET_BACK));
 }
@@ -236,6 +326,8 @@ TEST(TargetSoftware, ClearLockPresentAndSelection)
     ClearLockAndPresent(true);
     LockRectangleChecks();
     SelectionRules();
+    StaleAndPlainGraphsAreRefused(true);
+    LayeredWindowPresent(true);
     End();
 }
 

@@ -98,24 +98,30 @@ TEST_F(GraphDrawTest, AGraphInsideTheAreaIsOneQuadShiftedByHalfAPixel)
 
 TEST_F(GraphDrawTest, CornersOutsideTheAreaMoveOntoItsEdgesWithTheirTextureCoordinates)
 {
-    // A 32 x 32 graph on a 64 x 64 texture: u and v run 0 to 0.5.
+    // A 32 x 32 graph on a 64 x 64 texture: u and v run 0 to 0.5; on a
+    // 64 x 128 texture v runs 0 to 0.25, and a cut moves v by 1/128 a pixel.
     struct Case {
         const char* name;
         RECT area;
         int x, y;
         float left, top, right, bottom;    // expected corners
         float u0, v0, u1, v1;
+        int textureHeight = 64;
     } cases[] = {
         {"left", {0, 0, 640, 480}, -8, 20, 0.0f, 19.5f, 23.5f, 51.5f, 8.5f / 64, 0, 0.5f, 0.5f},
         {"top and right", {0, 30, 30, 480}, 10, 20, 9.5f, 30.0f, 30.0f, 51.5f, 0, 10.5f / 64, 20.5f / 64, 0.5f},
         {"inside a narrow area", {12, 0, 20, 480}, 10, 20, 12.0f, 19.5f, 20.0f, 51.5f, 2.5f / 64, 0, 10.5f / 64,
          0.5f},
+        {"top and left, tall texture", {0, 0, 640, 480}, -8, -4, 0.0f, 0.0f, 23.5f, 27.5f, 8.5f / 64, 4.5f / 128,
+         0.5f, 0.25f, 128},
+        {"bottom and right, tall texture", {0, 0, 30, 40}, 10, 20, 9.5f, 19.5f, 30.0f, 40.0f, 0, 0, 20.5f / 64,
+         20.5f / 128, 128},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         device.Forget();
         SetTestDrawArea(c.area.left, c.area.top, c.area.right, c.area.bottom);
-        GraphRecord* g = OneTile(32, 32, 64, 64);
+        GraphRecord* g = OneTile(32, 32, 64, c.textureHeight);
         EXPECT_EQ(0, DrawGraphD3D(g, c.x, c.y, (float)c.x, (float)c.y, 0, 1));
         std::vector<DeviceCall> draws = Flushed();
         ASSERT_EQ(1u, draws.size());

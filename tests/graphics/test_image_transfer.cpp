@@ -369,6 +369,30 @@ TEST_F(TransferDevice, PictureOverTwoTiles)
     }
 }
 
+// A piece that starts inside its tile and ends at the used edge is bordered
+// right after its own last column and row (texture x 40 and y 30), inside
+// the lock rectangle; nothing is written at the used size counted from the
+// piece's corner (x 60, y 50), which lies outside it.
+TEST_F(TransferDevice, BorderOfAPieceThatStartsInsideItsTile)
+{
+    graph.Make(40, 30, FORMAT_ALPHA_32, {{0, 0, 40, 30, 64, 64}});
+    RasterImage image = MakeImage(20, 10);
+    ASSERT_EQ(0, Transfer(graph, &image, {0, 0, 20, 10}, 20, 20));
+    std::vector<uint32_t> t = graph.Texels(0);
+    auto at = [&](int x, int y) { return t[(size_t)y * 64 + x]; };
+    for (int y = 20; y < 30; y++)
+        EXPECT_EQ(Pattern(19, y - 20), at(40, y)) << "column border, row " << y;
+    for (int x = 20; x < 40; x++)
+        EXPECT_EQ(Pattern(x - 20, 9), at(x, 30)) << "row border, column " << x;
+    EXPECT_EQ(Pattern(19, 9), at(40, 30));
+    int stray = 0;
+    for (int y = 0; y < 64; y++)
+        for (int x = 0; x < 64; x++)
+            stray += at(x, y) != 0 && !(x >= 20 && x <= 40 && y >= 20 && y <= 30);
+    EXPECT_EQ(0, stray);
+    FreeRasterImage(&image);
+}
+
 uint32_t KeyRow(int x, int) { return x % 2 == 0 ? 0xFFFF00FF : x == 1 ? 0xFF102030 : 0xFFFFFFFF; }
 uint32_t HalfRed(int, int) { return 0xFF800000; }
 
@@ -531,6 +555,36 @@ TEST_F(TransferDevice, DxtPictureIntoPlainTexture)
     for (int i = 0; i < 64; i++)
         EXPECT_EQ(expected[i], t[i]) << i;
     FreeRasterImage(&image);
+}
+
+// A DXT picture that does not fill its texture exactly (a 12 x 12 picture in
+// a 16 x 16 texture) makes an uncompressed graph: its blocks could reach no
+// tile, and the graph would draw black.
+TEST_F(TransferDevice, DxtPictureSmallerThanItsTextureMakesAPlainGraph)
+{
+    for (int side : {12, 20}) {
+        SCOPED_TRACE(side);
+        RasterImage image = MakeDxtImage(side, side, 1, 0, 11);
+        std::vector<uint32_t> expected((size_t)side * side);
+        for (int i = 0; i < side * side; i++)
+            ASSERT_EQ(0, DecodeDxtPixel(&image, i % side, i / side, &expected[i]));
+        loggedTexts.clear();
+        int handle = TransferRasterImageToGraph(&image, nullptr, 0, 0);
+        ASSERT_NE(-1, handle);
+        GraphImageRecord* record = GetGraphRecord(handle)->image;
+        ASSERT_EQ(1, record->tileCount);
+        ASSERT_GT(record->tiles[0].textureWidth, side);
+        EXPECT_EQ(D3DFMT_A8R8G8B8, DeviceFormatTable.formats[record->formatKind]);
+        EXPECT_EQ(0, CountLogged(kDxtRefused));
+        std::vector<uint32_t> t = ReadTexels(record->tiles[0], false, 0);
+        const int pitch = record->tiles[0].textureWidth;
+        int wrong = 0;
+        for (int i = 0; i < side * side; i++)
+            wrong += t[(size_t)(i / side) * pitch + i % side] != expected[i];
+        EXPECT_EQ(0, wrong);
+        EXPECT_EQ(0, FreeGraph(handle));
+        FreeRasterImage(&image);
+    }
 }
 
 // Render-target textures get their pieces through the staging surface.

@@ -249,4 +249,43 @@ TEST_F(SoftGraphDraw, SoftwareFilledTriangleAndThickLine)
     }
 }
 
+// Derived graphs on the software renderer, where the size checks of
+// CreateDerivedGraph are the only guard: an empty or negative size and a
+// corner outside the source are refused, a size past the source is cut.
+void DerivedScene(int graph)
+{
+    const int refused[][4] = {{0, 0, 0, 3}, {0, 0, 3, 0},  {0, 0, -1, 3}, {0, 0, 3, -5},
+                              {-1, 0, 2, 2}, {0, -1, 2, 2}, {kGraphW, 0, 1, 1}, {0, kGraphH, 1, 1}};
+    for (const auto& r : refused)
+        EXPECT_EQ(-1, CreateDerivedGraph(r[0], r[1], r[2], r[3], graph)) << r[0] << "," << r[1] << " " << r[2] << "x" << r[3];
+    const int part = CreateDerivedGraph(2, 1, 4, 3, graph);
+    ASSERT_NE(-1, part);
+    const int cut = CreateDerivedGraph(6, 4, 100, 100, graph);
+    ASSERT_NE(-1, cut);
+    int w = 0, h = 0;
+    EXPECT_EQ(0, GetGraphSizeOf(cut, &w, &h));
+    EXPECT_EQ(2, w);
+    EXPECT_EQ(2, h);
+    EXPECT_EQ(0, DrawGraphAt(40, 30, part, 0));
+    EXPECT_EQ(0, DrawGraphAt(50, 30, cut, 0));
+    EXPECT_EQ(0, FreeGraph(part));
+    EXPECT_EQ(0, FreeGraph(cut));
+}
+
+TEST_F(SoftGraphDraw, SoftwareDerivedGraphsRefuseEmptySizesAndCutLargeOnes)
+{
+    const std::vector<uint32_t> soft = DrawScene(0, bmpPath, DerivedScene);
+    ASSERT_EQ((size_t)kScreenW * kScreenH, soft.size());
+    for (int y = 26; y < 38; y++)
+        for (int x = 36; x < 60; x++) {
+            uint32_t want = 0;
+            if (x >= 40 && x < 44 && y >= 30 && y < 33)
+                want = Pattern(x - 40 + 2, y - 30 + 1);
+            if (x >= 50 && x < 52 && y >= 30 && y < 32)
+                want = Pattern(x - 50 + 6, y - 30 + 4);
+            EXPECT_EQ(want, soft[(size_t)y * kScreenW + x]) << "at " << x << "," << y;
+        }
+    EXPECT_EQ(0, GetAllocCount());
+}
+
 } // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "graphics/device_reset.h"
+#include "graphics/draw_state.h"
 #include "graphics/handle_table.h"
 #include "runtime/library.h"
 #include "runtime/memory.h"
@@ -78,6 +79,20 @@ TEST(CharInputRing, HoldsAtMost1024BytesAndWraps)
     for (int i = 0; i < 1024; i++)
         ASSERT_EQ(0, PushInputChar('y')) << i;
     EXPECT_EQ(-1, PushInputChar('y'));
+}
+
+// The fifteen display colours of key-input lines, in their field order; the
+// eleventh repeats the third.
+TEST(KeyInputRecords, DisplayColoursInTheirFieldOrder)
+{
+    InitTextInput();
+    const int rgb[KEY_INPUT_COLOR_COUNT][3] = {
+        {255, 255, 255}, {255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {255, 255, 255},
+        {255, 0, 0},     {255, 255, 20},  {0, 0, 0},     {0, 0, 0},     {0, 0, 0},
+        {255, 255, 0},   {0, 0, 0},       {255, 255, 255}, {0, 0, 0},   {128, 128, 128},
+    };
+    for (int i = 0; i < KEY_INPUT_COLOR_COUNT; i++)
+        EXPECT_EQ(ColorFromRGB(rgb[i][0], rgb[i][1], rgb[i][2]), TextInput.colors[i]) << i;
 }
 
 TEST(CharInputRing, DoubleByteCharactersWaitForTheirSecondByte)

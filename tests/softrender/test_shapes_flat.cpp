@@ -352,11 +352,14 @@ TEST_F(ShapesFlat, PaletteAndAlphaDestinationsAreNeverChanged)
             PaintMemImageBox(&t->img, nullptr, 0xFFFFFFFF);
             EXPECT_TRUE(t->Unchanged()) << "mode " << mode;
         }
-        // Lines refuse palette images too (one byte a pixel), and circles.
+        // Lines refuse palette images too (one byte a pixel), and circles;
+        // circles also refuse 16-bit images with alpha (4 bytes a pixel).
         PaintMemImageLine(&pal.img, 0, 0, 8, 8, 0xFFFFFFFF);
-        PaintMemImageCircle(&pal.img, 4, 4, 3, 0xFFFFFFFF, 1);
-        PaintMemImageCircle(&pal.img, 4, 4, 3, 0xFFFFFFFF, 0);
-        EXPECT_TRUE(pal.Unchanged());
+        for (Target* t : {&pal, &a16}) {
+            PaintMemImageCircle(&t->img, 4, 4, 3, 0xFFFFFFFF, 1);
+            PaintMemImageCircle(&t->img, 4, 4, 3, 0xFFFFFFFF, 0);
+            EXPECT_TRUE(t->Unchanged()) << "mode " << mode;
+        }
     }
     Target single(8, 8, 2);
     SetDraw(0, 0, 0xFFFFFF, {0, 0, 8, 8});
@@ -404,6 +407,12 @@ TEST_F(ShapesFlat, LinesChangeTheListedPixelsOnce)
         {ten, -3, -1, 12, 4, {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 1}, {5, 1}, {6, 1}, {7, 2}, {8, 2}, {9, 2}}},
         {ten, 2, -6, 7, 14, {{3, 0}, {3, 1}, {3, 2}, {3, 3}, {4, 4}, {4, 5}, {4, 6}, {5, 7}, {5, 8}, {5, 9}}},
         {ten, -5, 8, 8, 21, {{0, 9}}},
+        // Ends above or left of the area stop one pixel outside it, so the
+        // edge row or column is still drawn.
+        {ten, 5, 5, 5, -10, {{5, 5}, {5, 4}, {5, 3}, {5, 2}, {5, 1}, {5, 0}}},
+        {ten, 5, 5, -10, 5, {{5, 5}, {4, 5}, {3, 5}, {2, 5}, {1, 5}, {0, 5}}},
+        {ten, 5, 5, -5, -5, {{5, 5}, {4, 4}, {3, 3}, {2, 2}, {1, 1}, {0, 0}}},
+        {ten, 5, 5, -20, -10, {{5, 5}, {4, 5}, {3, 4}, {2, 3}, {1, 3}, {0, 2}}},
         {ten, 20, 5, 30, 5, {}},
         {{3, 3, 3, 10}, 0, 5, 10, 5, {}}, // empty draw area
     };
