@@ -229,22 +229,33 @@ protected:
             Sleep(20);
         }
     }
-    // Frames may be slow (a loaded machine, software GL): a key is held
-    // until the screen shows its effect, then released until the game has
-    // surely seen it up, so that the next press counts as one. The menus act
-    // on the press alone, so holding does no more. A press that shows no
-    // effect within 15 s (it may have gone elsewhere) is released and made
-    // again.
+    // The game reads its keys right after it pumps its messages (in the key
+    // read and in the message step). A message sent to its window returns
+    // when a pump has taken it, so three in a row, each sent once the pump
+    // that took the one before has surely ended, span at least one complete
+    // read after the first: a key set before them has been seen, however long
+    // the frames take. Each press is held for just that long, about one frame
+    // at 60 frames a second, and released the same way, so that the next
+    // press counts as one. The menus act on the press alone. A press that
+    // shows no effect within 15 s (a pump held up past the gap on a loaded
+    // machine) is made again.
     bool Press(WORD key, bool (*effect)(const Screen&), const char* name, DWORD ms = 60000)
     {
         bool seen = false;
-        for (DWORD start = GetTickCount(); !seen && GetTickCount() - start < ms;) {
+        int presses = 0;
+        DWORD start = GetTickCount();
+        for (; !seen && GetTickCount() - start < ms; presses++) {
             Focus();
             SetKey(key, true);
-            seen = WaitFor(effect, 15000, nullptr);
+            bool read = SeenByTheGame();
             SetKey(key, false);
-            Release();
+            read = SeenByTheGame() && read;
+            if (!read)
+                printf("%s: the game's window did not take its messages within a minute\n", name);
+            seen = WaitFor(effect, 15000, nullptr);
         }
+        printf("%s: %s after %d press(es), %lu ms\n", name, seen ? "shown" : "not shown", presses,
+               (unsigned long)(GetTickCount() - start));
         if (!seen) {
             SaveBmp(screen_, std::string(name) + ".bmp");
             GUITHREADINFO gui = {};
@@ -255,23 +266,19 @@ protected:
         }
         return seen;
     }
-    // Three new pictures and at least 1.5 s.
-    void Release()
+    // True when three messages sent to the window were each taken within a
+    // minute.
+    bool SeenByTheGame()
     {
-        DWORD start = GetTickCount();
-        for (int i = 0; i < 3; i++)
-            NextFrame();
-        DWORD waited = GetTickCount() - start;
-        if (waited < 1500)
-            Sleep(1500 - waited);
-    }
-    // Waits until the window shows a different picture (at most 5 s).
-    void NextFrame()
-    {
-        Screen before = Capture(window_);
-        for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(30))
-            if (Capture(window_) != before)
-                return;
+        for (int i = 0; i < 3; i++) {
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result))
+                return false;
+            // A message sent at once may be taken by the same pump, which
+            // looks for more before it returns.
+            Sleep(5);
+        }
+        return true;
     }
     // Captures until `shown` holds, for at most `ms`; the last capture stays
     // in screen_.
@@ -279,7 +286,7 @@ protected:
     // (name null: none).
     bool WaitFor(bool (*shown)(const Screen&), DWORD ms, const char* name)
     {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(200)) {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(30)) {
             screen_ = Capture(window_);
             if (screen_.size() == (size_t)W * H && shown(screen_))
                 return true;
