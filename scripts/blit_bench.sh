@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# The software blit beside SDL2's software blitter, in one sitting: builds the
-# native benchmark (tools/bench/peer: the blit's sources and Debian's
-# libsdl2-dev, both sides in one process, alternating rounds) and the Windows
-# builds' blit_peer_bench.exe, runs the native one and the Windows ones under
-# Wine in turn, PASSES times, and prints each row's best rates (Mpixel/s of
-# thread CPU time) and the ratio of each of ours to SDL2's.
+# The software blit beside SDL2's software blitter, and the textured
+# triangles (turned quads) beside its software renderer's SDL_RenderGeometry,
+# in one sitting: builds the native benchmark (tools/bench/peer: the blit's
+# and triangles' sources and Debian's libsdl2-dev, both sides in one process,
+# alternating rounds) and the Windows builds' blit_peer_bench.exe, runs the
+# native one and the Windows ones under Wine in turn, PASSES times, and prints
+# each row's best rates (Mpixel/s of thread CPU time) and the ratio of each of
+# ours to SDL2's. A row whose SDL2 side is missing (SDL2 could not draw it)
+# shows - there and in its ratios.
 #
 #   scripts/blit_bench.sh [--passes N] [--rounds N] [--seconds S] [build-dir [arch...]]
 #
@@ -90,8 +93,9 @@ awk -F'\t' -v archs="${archs[*]}" -v dir="$out" '
       name = order[r]; s = best[name, "sdl"]
       printf "%-38s", name
       for (i = 1; i <= n; i++) printf " %9.0f", best[name, arch[i]]
-      printf " %9.0f %9.0f", best[name, "native"], s
-      for (i = 1; i <= n; i++) printf " %7.2f", (s > 0 ? best[name, arch[i]] / s : 0)
-      printf " %7.2f\n", (s > 0 ? best[name, "native"] / s : 0)
+      printf " %9.0f", best[name, "native"]
+      if (s > 0) printf " %9.0f", s; else printf " %9s", "-"
+      for (i = 1; i <= n; i++) if (s > 0) printf " %7.2f", best[name, arch[i]] / s; else printf " %7s", "-"
+      if (s > 0) printf " %7.2f\n", best[name, "native"] / s; else printf " %7s\n", "-"
     }
   }'

@@ -1,13 +1,11 @@
 // Triangle set-up: refusals, the 14.18 fixed-point vertices, texture
 // gradients, the left and right edges, and the choice of span loop. The
-// walk itself is WalkTriangle in the header, run by each span loop.
+// walk itself is WalkTriangle in the header, run by each span loop. No
+// platform here (RasterizeMemImageTriangle reads the images in
+// triangle_image.cpp), so the native benchmark builds it as it is.
 #include "softrender/triangle_raster.h"
 
-#include "graphics/draw_state.h"
-#include "image/mem_image.h"
 #include "image/soft_blend_tables.h"
-#include "runtime/helpers.h"
-#include "softrender/mem_blit.h"
 
 namespace {
 
@@ -49,7 +47,7 @@ int32_t Gradient(int32_t numerator, int32_t det)
     // Beyond the int range the conversion gives INT32_MIN; keep it defined.
     if (!(q > -2147483649.0 && q < 2147483648.0))
         return INT32_MIN;
-    return DoubleToInt(q);
+    return (int32_t)q;
 }
 
 // The segment from P to Q (Q on a later row).
@@ -255,20 +253,4 @@ int PlanAndRunTriangle(const BlitImageDesc* dst, const BlitImageDesc* src, const
         tex.blendPitch = blend->pitch;
     }
     return kind == 1 ? RunTexturedSpans32(walk, tex) : RunTexturedSpans16(walk, tex);
-}
-
-int RasterizeMemImageTriangle(MEMIMG* destination, const MEMIMG* source, const SoftTriangleVertex* vertices,
-                              int trans, const MEMIMG* blendImage, uint32_t color)
-{
-    // The blit's description reads a source too: a flat triangle passes the
-    // destination there and drops it.
-    BlitImageDesc dst, src, blend;
-    BlitDrawValues draw;
-    // Nor is a blend image read on that path.
-    if (!source)
-        blendImage = nullptr;
-    if (!DescribeBlitCall(destination, source ? source : destination, blendImage, &dst, &src, &blend, &draw))
-        return -1;
-    return PlanAndRunTriangle(&dst, source ? &src : nullptr, vertices, trans, blendImage ? &blend : nullptr, color,
-                              &draw);
 }

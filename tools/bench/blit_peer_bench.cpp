@@ -1,10 +1,11 @@
-// The software blit beside a peer blitter (SDL2's software surfaces) on the
-// same 1280 x 720 pictures: each row is a case of ours and the peer's
-// nearest match, run in alternating rounds in one process, in megapixels
-// drawn per second of this thread's CPU time. Built natively with
+// The software blit and textured triangles beside a peer (SDL2's software
+// surfaces, and its software renderer's SDL_RenderGeometry for the
+// triangles) on the same 1280 x 720 pictures: each row is a case of ours and
+// the peer's nearest match, run in alternating rounds in one process, in
+// megapixels drawn per second of this thread's CPU time. Built natively with
 // VEXIL_SDL_PEER (scripts/blit_bench.sh); the Windows build runs our side
 // only, so the script can set its figures beside the native peer's.
-//   blit_peer_bench [rounds [seconds per side and round]]
+//   blit_peer_bench [rounds [seconds per side and round [only rows naming this]]]
 // Prints one tab-separated line per row: "row", the row's name, our best
 // rate, the peer's best rate ("-" without the peer).
 #ifdef _WIN32
@@ -13,10 +14,12 @@
 #include <time.h>
 #endif
 
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <vector>
 
 #ifdef VEXIL_SDL_PEER
@@ -26,6 +29,7 @@
 #include "image/soft_blend_tables.h"
 #include "softrender/blit_kernels.h"
 #include "softrender/stretch_blit.h"
+#include "softrender/triangle_raster.h"
 
 namespace {
 
@@ -275,11 +279,12 @@ bool MakePeer(const Row& r, Pictures& p, std::vector<uint8_t>& target, Peer& pee
 }
 #endif
 
-// Megapixels per second of fn over at least `seconds` of CPU time. The clock
-// is read once per batch, and batches grow until a read costs nothing
-// beside them (under Wine the thread's CPU time is a server request).
+// Megapixels per second of fn, which draws `pixels` pixels, over at least
+// `seconds` of CPU time. The clock is read once per batch, and batches grow
+// until a read costs nothing beside them (under Wine the thread's CPU time is
+// a server request).
 template <class Fn>
-double Rate(Fn&& fn, double seconds)
+double Rate(Fn&& fn, double seconds, double pixels = (double)Width * Height)
 {
     fn();
     const double start = ThreadSeconds();
@@ -293,7 +298,218 @@ double Rate(Fn&& fn, double seconds)
         if (spent < seconds / 16)
             batch *= 2;
     }
-    return (double)Width * Height * done / spent / 1e6;
+    return pixels * done / spent / 1e6;
+}
+
+// ---- Textured triangles ----
+// A 256 x 256 picture turned to eight angles (none a multiple of 90
+// degrees, so no quad is an upright rectangle) at eight places on the
+// 1280 x 720 target, each a quad of two triangles as the graph layer draws
+// a turned sprite (corners top-left, top-right, bottom-left, bottom-right;
+// triangles 0-1-2 and 1-2-3). A frame counts 8 x 256 x 256 pixels on both
+// sides, the quads' area.
+const int QuadSide = 256, Quads = 8;
+
+struct TriRow {
+    const char* name;
+    int targetKind;           // 1 32-bit XRGB8888, 0 RGB565
+    Picture picture;          // ours
+    int mode, param;
+    uint32_t brightness;
+    int transFlag;
+    // The peer: its texture's picture, read as ARGB8888 when argb, its
+    // blend mode and the vertices' colour (colour and alpha modulation).
+    Picture peerPicture;
+    bool argb;
+    PeerBlend peerBlend;
+    int alphaMod;
+    uint32_t colourMod;
+};
+
+const TriRow TriRows[] = {
+    {"tri 32: copy", 1, PLAIN32, 0, 0, White, 0, PLAIN32, false, PEER_NONE, 255, White},
+    {"tri 32: per-pixel alpha blend", 1, ALPHA32, 0, 0, White, 1, ALPHA32, true, PEER_BLEND, 255, White},
+    {"tri 32: per-pixel alpha x constant 200", 1, ALPHA32, 1, 200, White, 1, ALPHA32, true, PEER_BLEND, 200, White},
+    {"tri 32: alpha-weighted add", 1, ALPHA32, 2, 255, White, 1, ALPHA32, true, PEER_ADD, 255, White},
+    {"tri 32: multiply", 1, PLAIN32, 4, 0, White, 0, PLAIN32, false, PEER_MOD, 255, White},
+    {"tri 32: constant alpha 128", 1, PLAIN32, 1, 128, White, 0, PLAIN32, false, PEER_BLEND, 128, White},
+    {"tri 32: copy, brightness", 1, PLAIN32, 0, 0, Tint, 0, PLAIN32, false, PEER_NONE, 255, Tint},
+    {"tri 32: per-pixel alpha, brightness", 1, ALPHA32, 0, 0, Tint, 1, ALPHA32, true, PEER_BLEND, 255, Tint},
+    {"tri 16: copy", 0, PLAIN16, 0, 0, White, 0, PLAIN16, false, PEER_NONE, 255, White},
+    {"tri 16: per-pixel alpha blend", 0, ALPHA16, 0, 0, White, 1, ALPHA32, true, PEER_BLEND, 255, White},
+    {"tri 16: alpha-weighted add", 0, ALPHA16, 2, 255, White, 1, ALPHA32, true, PEER_ADD, 255, White},
+    {"tri 16: multiply", 0, PLAIN16, 4, 0, White, 0, PLAIN16, false, PEER_MOD, 255, White},
+    {"tri 16: constant alpha 128", 0, PLAIN16, 1, 128, White, 0, PLAIN16, false, PEER_BLEND, 128, White},
+};
+
+// The four corners of each quad: x, y.
+struct QuadCorners {
+    int32_t x[4], y[4];
+};
+
+void MakeQuads(QuadCorners* q)
+{
+    static const double degrees[Quads] = {12, 33, 51, 70, 105, 142, 200, 300};
+    static const int sx[4] = {-1, 1, -1, 1}, sy[4] = {-1, -1, 1, 1};
+    for (int i = 0; i < Quads; i++) {
+        const double cx = 200 + 293.3 * (i % 4), cy = i < 4 ? 200 : 520;
+        const double a = degrees[i] * 3.14159265358979 / 180, c = cos(a), s = sin(a);
+        for (int k = 0; k < 4; k++) {
+            const double dx = sx[k] * QuadSide / 2.0, dy = sy[k] * QuadSide / 2.0;
+            q[i].x[k] = (int32_t)lround(cx + dx * c - dy * s);
+            q[i].y[k] = (int32_t)lround(cy + dx * s + dy * c);
+        }
+    }
+}
+
+struct TriOurs {
+    BlitImageDesc dst, src;
+    BlitDrawValues draw;
+    SoftTriangleVertex v[Quads][4];
+    int32_t trans;
+
+    void Run() const
+    {
+        for (int i = 0; i < Quads; i++) {
+            PlanAndRunTriangle(&dst, &src, &v[i][0], trans, nullptr, 0, &draw);
+            PlanAndRunTriangle(&dst, &src, &v[i][1], trans, nullptr, 0, &draw);
+        }
+    }
+};
+
+TriOurs MakeTriOurs(const TriRow& r, Pictures& p, std::vector<uint8_t>& target, const QuadCorners* q)
+{
+    TriOurs o;
+    const int dBpp = r.targetKind == 1 ? 4 : 2;
+    o.dst = Describe(target.data(), Width, Height, Width * dBpp, dBpp, r.targetKind, 0);
+    const int sBpp = r.picture == PLAIN16 ? 2 : 4;
+    o.src = Describe(p.bytes[r.picture].data(), QuadSide, QuadSide, Width * sBpp, sBpp, r.targetKind,
+                     r.picture == ALPHA32 || r.picture == ALPHA16);
+    o.draw = BlitDrawValues{r.mode, r.param, r.brightness, {0, 0, Width, Height}};
+    o.trans = r.transFlag;
+    static const int32_t u[4] = {0, QuadSide, 0, QuadSide}, v[4] = {0, 0, QuadSide, QuadSide};
+    for (int i = 0; i < Quads; i++)
+        for (int k = 0; k < 4; k++)
+            o.v[i][k] = SoftTriangleVertex{q[i].x[k], q[i].y[k], u[k], v[k]};
+    return o;
+}
+
+#ifdef VEXIL_SDL_PEER
+// The peer: a software renderer on a surface over the peer's target, the
+// picture as a texture, and all quads in one SDL_RenderGeometry call, run
+// to the end by SDL_RenderFlush.
+struct TriPeer {
+    SDL_Surface* dst = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+    SDL_Vertex vertices[Quads * 4];
+    int indices[Quads * 6];
+
+    void Run() const
+    {
+        SDL_RenderGeometry(renderer, texture, vertices, Quads * 4, indices, Quads * 6);
+        SDL_RenderFlush(renderer);
+    }
+    ~TriPeer()
+    {
+        if (texture)
+            SDL_DestroyTexture(texture);
+        if (renderer)
+            SDL_DestroyRenderer(renderer);
+        SDL_FreeSurface(dst);
+    }
+};
+
+bool MakeTriPeer(const TriRow& r, Pictures& p, std::vector<uint8_t>& target, const QuadCorners* q, TriPeer& peer)
+{
+    const bool sixteen = r.peerPicture == PLAIN16;
+    const Uint32 srcFormat = sixteen ? SDL_PIXELFORMAT_RGB565 : r.argb ? SDL_PIXELFORMAT_ARGB8888
+                                                                       : SDL_PIXELFORMAT_RGB888;
+    const Uint32 dstFormat = r.targetKind == 1 ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_RGB565;
+    const int dBpp = r.targetKind == 1 ? 4 : 2, sBpp = sixteen ? 2 : 4;
+    peer.dst = SDL_CreateRGBSurfaceWithFormatFrom(target.data(), Width, Height, dBpp * 8, Width * dBpp, dstFormat);
+    if (!peer.dst || !(peer.renderer = SDL_CreateSoftwareRenderer(peer.dst)))
+        return false;
+    peer.texture = SDL_CreateTexture(peer.renderer, srcFormat, SDL_TEXTUREACCESS_STATIC, QuadSide, QuadSide);
+    if (!peer.texture || SDL_UpdateTexture(peer.texture, nullptr, p.bytes[r.peerPicture].data(), Width * sBpp) != 0)
+        return false;
+    static const SDL_BlendMode modes[] = {SDL_BLENDMODE_NONE, SDL_BLENDMODE_BLEND, SDL_BLENDMODE_ADD,
+                                          SDL_BLENDMODE_MOD};
+    SDL_SetTextureBlendMode(peer.texture, modes[r.peerBlend]);
+    const SDL_Color colour = {(Uint8)(r.colourMod >> 16), (Uint8)(r.colourMod >> 8), (Uint8)r.colourMod,
+                              (Uint8)r.alphaMod};
+    static const float u[4] = {0, 1, 0, 1}, v[4] = {0, 0, 1, 1};
+    for (int i = 0; i < Quads; i++) {
+        for (int k = 0; k < 4; k++)
+            peer.vertices[i * 4 + k] = SDL_Vertex{{(float)q[i].x[k], (float)q[i].y[k]}, colour, {u[k], v[k]}};
+        static const int corner[6] = {0, 1, 2, 1, 2, 3};
+        for (int k = 0; k < 6; k++)
+            peer.indices[i * 6 + k] = i * 4 + corner[k];
+    }
+    return true;
+}
+
+// Pixels that differ between two targets.
+size_t Changed(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int bpp)
+{
+    size_t n = 0;
+    for (size_t i = 0; i < a.size(); i += (size_t)bpp)
+        n += memcmp(&a[i], &b[i], (size_t)bpp) != 0;
+    return n;
+}
+#endif
+
+void RunTriangleRows(Pictures& pictures, std::vector<uint8_t>& ourTarget, std::vector<uint8_t>& peerTarget,
+                     int rounds, double seconds, const char* only)
+{
+    QuadCorners quads[Quads];
+    MakeQuads(quads);
+    const double frame = (double)Quads * QuadSide * QuadSide;
+    std::vector<uint8_t> fresh(ourTarget.size());
+    for (size_t i = 0; i < fresh.size(); i++)
+        fresh[i] = (uint8_t)Noise((uint32_t)i * 7 + 1);
+    for (const TriRow& r : TriRows) {
+        if (only && !strstr(r.name, only))
+            continue;
+        std::copy(fresh.begin(), fresh.end(), ourTarget.begin());
+        std::copy(fresh.begin(), fresh.end(), peerTarget.begin());
+        TriOurs ours = MakeTriOurs(r, pictures, ourTarget, quads);
+        double best = 0, peerBest = -1;
+#ifdef VEXIL_SDL_PEER
+        TriPeer peer;
+        bool havePeer = MakeTriPeer(r, pictures, peerTarget, quads, peer);
+        if (!havePeer)
+            fprintf(stderr, "peer renderer: %s\n", SDL_GetError());
+        // One frame each from the same target: a peer that leaves most of
+        // what ours draws untouched is not drawing this case.
+        if (havePeer) {
+            const int bpp = r.targetKind == 1 ? 4 : 2;
+            ours.Run();
+            peer.Run();
+            const size_t ourPixels = Changed(ourTarget, fresh, bpp), peerPixels = Changed(peerTarget, fresh, bpp);
+            if (peerPixels * 2 < ourPixels) {
+                fprintf(stderr, "%s: the peer changed %zu pixels, ours %zu; peer left out\n", r.name, peerPixels,
+                        ourPixels);
+                havePeer = false;
+            }
+        }
+#endif
+        for (int round = 0; round < rounds; round++) {
+            const double ourRate = Rate([&] { ours.Run(); }, seconds, frame);
+            best = ourRate > best ? ourRate : best;
+#ifdef VEXIL_SDL_PEER
+            if (havePeer) {
+                const double peerRate = Rate([&] { peer.Run(); }, seconds, frame);
+                peerBest = peerRate > peerBest ? peerRate : peerBest;
+            }
+#endif
+        }
+        if (peerBest < 0)
+            printf("row\t%s\t%.1f\t-\n", r.name, best);
+        else
+            printf("row\t%s\t%.1f\t%.1f\n", r.name, best, peerBest);
+        fflush(stdout);
+    }
 }
 
 } // namespace
@@ -302,6 +518,7 @@ int main(int argc, char** argv)
 {
     const int rounds = argc > 1 && atoi(argv[1]) > 0 ? atoi(argv[1]) : 3;
     const double seconds = argc > 2 && atof(argv[2]) > 0 ? atof(argv[2]) : 0.3;
+    const char* only = argc > 3 ? argv[3] : nullptr;
     BuildSoftBlendTables();
     Pictures pictures;
     MakePictures(pictures);
@@ -310,6 +527,8 @@ int main(int argc, char** argv)
         ourTarget[i] = peerTarget[i] = (uint8_t)Noise((uint32_t)i * 7 + 1);
 
     for (const Row& r : Rows) {
+        if (only && !strstr(r.name, only))
+            continue;
         Ours ours = MakeOurs(r, pictures, ourTarget);
         double best = 0, peerBest = -1;
 #ifdef VEXIL_SDL_PEER
@@ -334,5 +553,6 @@ int main(int argc, char** argv)
             printf("row\t%s\t%.1f\t%.1f\n", r.name, best, peerBest);
         fflush(stdout);
     }
+    RunTriangleRows(pictures, ourTarget, peerTarget, rounds, seconds, only);
     return 0;
 }
