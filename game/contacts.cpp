@@ -227,6 +227,8 @@ void PickUpItem(ActorRecord& player, ActorRecord& item)
     }
 }
 
+} // namespace
+
 void EnterBossArena()
 {
     StopSoundHandle(bgmHandle[areaIndex]);
@@ -242,6 +244,8 @@ void EnterBossArena()
         SpawnActor(RESERVED_SLOTS, KIND_EFFECT, actors[0].centerX[0] - 16.0f, actors[0].centerY[0] - 16.0f,
                    14, 0, 0, 0, 0);
 }
+
+namespace {
 
 void TouchEffect(ActorRecord& player, ActorRecord& effect)
 {

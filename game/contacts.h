@@ -15,3 +15,6 @@ void HitPlayer(int mode);
 // sphere drop (dropFlag n > 0: spheres of row n - 1), a boss's defeat and its
 // spawn-list entry's re-arming.
 void DamageActor(int slot, int damage, int dropFlag);
+// The boss door's passage: from a field into its boss arena, keeping the
+// player's hit points and spheres.
+void EnterBossArena();
