@@ -301,6 +301,27 @@ double Rate(Fn&& fn, double seconds, double pixels = (double)Width * Height)
     return pixels * done / spent / 1e6;
 }
 
+// Alternating rounds of ours and the peer's (when there is one), then the
+// row's best rates; "-" where the peer has no case.
+template <typename OurFn, typename PeerFn>
+void TimeRow(const char* name, OurFn&& ours, PeerFn&& peer, bool havePeer, int rounds, double seconds, double pixels)
+{
+    double best = 0, peerBest = -1;
+    for (int round = 0; round < rounds; round++) {
+        const double ourRate = Rate(ours, seconds, pixels);
+        best = ourRate > best ? ourRate : best;
+        if (havePeer) {
+            const double peerRate = Rate(peer, seconds, pixels);
+            peerBest = peerRate > peerBest ? peerRate : peerBest;
+        }
+    }
+    if (peerBest < 0)
+        printf("row\t%s\t%.1f\t-\n", name, best);
+    else
+        printf("row\t%s\t%.1f\t%.1f\n", name, best, peerBest);
+    fflush(stdout);
+}
+
 // ---- Textured triangles ----
 // A 256 x 256 picture turned to eight angles (none a multiple of 90
 // degrees, so no quad is an upright rectangle) at eight places on the
@@ -474,7 +495,6 @@ void RunTriangleRows(Pictures& pictures, std::vector<uint8_t>& ourTarget, std::v
         std::copy(fresh.begin(), fresh.end(), ourTarget.begin());
         std::copy(fresh.begin(), fresh.end(), peerTarget.begin());
         TriOurs ours = MakeTriOurs(r, pictures, ourTarget, quads);
-        double best = 0, peerBest = -1;
 #ifdef VEXIL_SDL_PEER
         TriPeer peer;
         bool havePeer = MakeTriPeer(r, pictures, peerTarget, quads, peer);
@@ -494,21 +514,11 @@ void RunTriangleRows(Pictures& pictures, std::vector<uint8_t>& ourTarget, std::v
             }
         }
 #endif
-        for (int round = 0; round < rounds; round++) {
-            const double ourRate = Rate([&] { ours.Run(); }, seconds, frame);
-            best = ourRate > best ? ourRate : best;
 #ifdef VEXIL_SDL_PEER
-            if (havePeer) {
-                const double peerRate = Rate([&] { peer.Run(); }, seconds, frame);
-                peerBest = peerRate > peerBest ? peerRate : peerBest;
-            }
+        TimeRow(r.name, [&] { ours.Run(); }, [&] { peer.Run(); }, havePeer, rounds, seconds, frame);
+#else
+        TimeRow(r.name, [&] { ours.Run(); }, [] {}, false, rounds, seconds, frame);
 #endif
-        }
-        if (peerBest < 0)
-            printf("row\t%s\t%.1f\t-\n", r.name, best);
-        else
-            printf("row\t%s\t%.1f\t%.1f\n", r.name, best, peerBest);
-        fflush(stdout);
     }
 }
 
@@ -530,28 +540,17 @@ int main(int argc, char** argv)
         if (only && !strstr(r.name, only))
             continue;
         Ours ours = MakeOurs(r, pictures, ourTarget);
-        double best = 0, peerBest = -1;
 #ifdef VEXIL_SDL_PEER
         Peer peer;
         const bool havePeer = MakePeer(r, pictures, peerTarget, peer);
         if (!havePeer)
             fprintf(stderr, "peer surface: %s\n", SDL_GetError());
 #endif
-        for (int round = 0; round < rounds; round++) {
-            const double ourRate = Rate([&] { ours.Run(); }, seconds);
-            best = ourRate > best ? ourRate : best;
 #ifdef VEXIL_SDL_PEER
-            if (havePeer) {
-                const double peerRate = Rate([&] { peer.Run(); }, seconds);
-                peerBest = peerRate > peerBest ? peerRate : peerBest;
-            }
+        TimeRow(r.name, [&] { ours.Run(); }, [&] { peer.Run(); }, havePeer, rounds, seconds, (double)Width * Height);
+#else
+        TimeRow(r.name, [&] { ours.Run(); }, [] {}, false, rounds, seconds, (double)Width * Height);
 #endif
-        }
-        if (peerBest < 0)
-            printf("row\t%s\t%.1f\t-\n", r.name, best);
-        else
-            printf("row\t%s\t%.1f\t%.1f\n", r.name, best, peerBest);
-        fflush(stdout);
     }
     RunTriangleRows(pictures, ourTarget, peerTarget, rounds, seconds, only);
     return 0;
