@@ -107,7 +107,9 @@ void ReleaseArchiveReference(int index)
         e->references--;
 }
 
-int OpenArchiveCached(int hint, const char* path, int wholeFile, int async)
+// As OpenArchiveCached, the archive file opened from diskPath: the same file
+// as path, whose letters may differ in case.
+static int OpenArchiveCachedFrom(int hint, const char* path, const char* diskPath, int wholeFile, int async)
 {
     ArchiveTableEntry* hinted = GetArchiveTableEntry(hint);
     if (hinted && strcmp(hinted->path, path) == 0) {
@@ -140,8 +142,8 @@ int OpenArchiveCached(int hint, const char* path, int wholeFile, int async)
     ArchiveRecord record;
     ClearArchiveRecord(&record);
     const char* key = keyStringSet ? keyString : nullptr;
-    int opened = wholeFile == 1 ? OpenArchiveFileToMemory(&record, path, key, async)
-                                : OpenArchiveFileStreamed(&record, path, key);
+    int opened = wholeFile == 1 ? OpenArchiveFileToMemory(&record, diskPath, key, async)
+                                : OpenArchiveFileStreamed(&record, diskPath, key);
     if (opened != 0)
         return -1;
     ArchiveTableEntry* e = (ArchiveTableEntry*)AllocTrackedZero(sizeof(ArchiveTableEntry), "ArchiveEntry", 0);
@@ -157,7 +159,14 @@ int OpenArchiveCached(int hint, const char* path, int wholeFile, int async)
     return slot;
 }
 
-int MakeArchiveFullPath(const char* path, char* out)
+int OpenArchiveCached(int hint, const char* path, int wholeFile, int async)
+{
+    return OpenArchiveCachedFrom(hint, path, path, wholeFile, async);
+}
+
+// The full path in upper case (out) and, when kept is given, the same path
+// with the letters as the caller and the current directory spelled them.
+static int MakeArchiveFullPaths(const char* path, char* out, char* kept)
 {
     char current[FULL_PATH_SIZE];
     DWORD n = GetCurrentDirectoryA(FULL_PATH_SIZE, current);
@@ -165,17 +174,25 @@ int MakeArchiveFullPath(const char* path, char* out)
         out[0] = 0;
         return -1;
     }
-    UpperCaseText(current);
+    // Making the path moves no letter and upper case changes no length, so
+    // the two spellings share every component boundary.
     if (MakeFullPath(path, out, current) != 0)
         return -1;
+    if (kept)
+        memcpy(kept, out, strlen(out) + 1);
     UpperCaseText(out);
     return 0;
 }
 
+int MakeArchiveFullPath(const char* path, char* out)
+{
+    return MakeArchiveFullPaths(path, out, nullptr);
+}
+
 int ResolveArchivePath(const char* path, int* index, char* archivePath, char* innerPath)
 {
-    char full[FULL_PATH_SIZE];
-    if (MakeArchiveFullPath(path, full) != 0)
+    char full[FULL_PATH_SIZE], kept[FULL_PATH_SIZE];
+    if (MakeArchiveFullPaths(path, full, kept) != 0)
         return -1;
 
     int found = -1;
@@ -200,11 +217,17 @@ int ResolveArchivePath(const char* path, int* index, char* archivePath, char* in
                 return -1;
             if ((size_t)end + 1 + extLength >= ARCHIVE_PATH_SIZE)
                 return -1;
-            char candidate[ARCHIVE_PATH_SIZE];
+            char candidate[ARCHIVE_PATH_SIZE], onDisk[ARCHIVE_PATH_SIZE];
             memcpy(candidate, full, (size_t)end);
             candidate[end] = '.';
             memcpy(candidate + end + 1, ext, extLength + 1);
-            found = OpenArchiveCached(-1, candidate, 0, 0);
+            // The file is tried as the path spells it: the same file on
+            // Windows, while Wine must search each directory for a name whose
+            // case differs from the disk's, a cost of several times the open
+            // at every component of every try.
+            memcpy(onDisk, kept, (size_t)end);
+            memcpy(onDisk + end, candidate + end, 1 + extLength + 1);
+            found = OpenArchiveCachedFrom(-1, candidate, onDisk, 0, 0);
             if (found >= 0) {
                 memcpy(cachePath, candidate, sizeof candidate);
                 cachePrefixLength = end;
