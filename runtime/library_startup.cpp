@@ -142,9 +142,20 @@ static void CheckDisplayMode()
     }
 }
 
+// The shut-down ends nothing before the start is complete, but input and
+// sound run threads and devices of their own: a process that exits with the
+// sound device's stream still open can crash in the platform's exit. Both
+// end here (each does nothing when it never started).
+static void EndStartedDevices()
+{
+    TermInputSystem();
+    TermSoundSystem();
+}
+
 static int FailStart()
 {
     EndLibrarySystem();
+    EndStartedDevices();
     // The window stays until the process ends, but the screen saver setting
     // outlives the process: give it back.
     if (SystemState.live.window)
@@ -451,8 +462,9 @@ void FatalErrorExit(const char* text)
     // the shut-down could never pump the window away: clear it first.
     SystemState.live.pumpReentry = 0;
     EndLibrarySystem();
-    // Met during start-up, after the window start, the shut-down has nothing
-    // to end; the screen saver setting still goes back.
+    // Met during start-up, the shut-down has nothing to end but the devices
+    // already started; the screen saver setting still goes back.
+    EndStartedDevices();
     if (w.window)
         RestoreScreenSaver();
     DestroyLibraryLock();

@@ -101,4 +101,18 @@ else
   wine reg delete "$x11key" /v Managed /f >/dev/null 2>&1 </dev/null || true
 fi
 
+# The first program that needs the desktop starts Wine's desktop process,
+# which keeps that program's standard error until the desktop is left idle:
+# under ctest, a test's output pipe, which ctest then waits for until the
+# test times out. The keeper (built with the tests) starts the desktop here,
+# detached, and keeps it in use for the whole command.
+if [ -f "$build/desktop_keeper.exe" ]; then
+  wine "$build/desktop_keeper.exe" </dev/null >"$run/keeper" 2>/dev/null &
+  keeper=$!
+  started+=($keeper)
+  keeper_done() { grep -q ready "$run/keeper" || ! kill -0 $keeper 2>/dev/null; }
+  wait_for 120 keeper_done && grep -q ready "$run/keeper" ||
+    { echo "with-wine.sh: the desktop did not start" >&2; exit 1; }
+fi
+
 "$@"

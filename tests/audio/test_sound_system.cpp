@@ -354,8 +354,8 @@ TEST_F(SoundSystemTest, ShutDownUnderTheSoundLockReturns)
     LockSound();
     // Until the service thread's next pass waits for the lock: the critical
     // section counts each entry of its owner and each waiter in LockCount.
-    while (SoundSystem.lock.LockCount - (SoundSystem.lock.RecursionCount - 1) < 1)
-        Sleep(1);
+    ASSERT_TRUE(PollUntil([] { return SoundSystem.lock.LockCount - (SoundSystem.lock.RecursionCount - 1) >= 1; }))
+        << "the service thread never waited for the sound lock";
     ASSERT_EQ(0, TermSoundSystem());
     EXPECT_EQ(SOUND_THREAD_LEFT, SoundSystem.stopFlag.load());
     UnlockSound();   // the lock is gone: nothing to leave

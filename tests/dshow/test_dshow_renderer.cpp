@@ -13,6 +13,7 @@
 
 #include "dshow/dshow_video_renderer.h"
 #include "tests/dshow/dshow_test_filter.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -55,17 +56,6 @@ public:
     HRESULT answer = E_NOTIMPL;
     LONG count = 1;
 };
-
-bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs)
-{
-    DWORD begin = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - begin > limitMs)
-            return false;
-        Sleep(1);
-    }
-    return true;
-}
 
 struct RendererFixture {
     RendererFixture()
@@ -149,7 +139,7 @@ TEST(DShowRenderer, PinIsFoundOnlyAsIn)
 
 TEST(DShowRenderer, PauseIsIncompleteUntilTheFirstSampleArrives)
 {
-    TestWatchdog dog(20000, "incomplete pause");
+    TestWatchdog dog(2 * PlatformWaitMs, "incomplete pause");
     RendererFixture f;
     HRESULT result;
     // Unconnected: complete at once.
@@ -170,7 +160,7 @@ TEST(DShowRenderer, PauseIsIncompleteUntilTheFirstSampleArrives)
     IMediaSample* sample = f.Sample(0, 400000);
     HRESULT received = E_FAIL;
     std::thread streaming([&] { received = f.Input()->Receive(sample); });
-    EXPECT_TRUE(WaitUntil([&] { return f.StateAfter(0, &result) == State_Paused && result == S_OK; }, 5000));
+    EXPECT_TRUE(PollUntil([&] { return f.StateAfter(0, &result) == State_Paused && result == S_OK; }));
     EXPECT_EQ(1, f.renderer->HasQueuedSample());
     // Paused again with the sample held: complete.
     EXPECT_EQ(S_OK, f.renderer->Pause());
@@ -197,7 +187,7 @@ TEST(DShowRenderer, RunUnconnectedReportsTheEndAtOnce)
 
 TEST(DShowRenderer, SecondSampleIsRefusedAndTheQueuedOneDrawsOnRun)
 {
-    TestWatchdog dog(20000, "queued sample");
+    TestWatchdog dog(2 * PlatformWaitMs, "queued sample");
     RendererFixture f;
     ASSERT_EQ(S_OK, f.Connect());
     ASSERT_EQ(S_OK, f.source->Pause());
@@ -206,7 +196,7 @@ TEST(DShowRenderer, SecondSampleIsRefusedAndTheQueuedOneDrawsOnRun)
     IMediaSample* second = f.Sample(400000, 800000);
     HRESULT received = E_FAIL;
     std::thread streaming([&] { received = f.Input()->Receive(first); });
-    ASSERT_TRUE(WaitUntil([&] { return f.renderer->HasQueuedSample() == 1; }, 5000));
+    ASSERT_TRUE(PollUntil([&] { return f.renderer->HasQueuedSample() == 1; }));
 
     EXPECT_EQ(E_UNEXPECTED, f.Input()->Receive(second));
     ASSERT_EQ(1, f.CountEvents(EC_ERRORABORT));
@@ -223,7 +213,7 @@ TEST(DShowRenderer, SecondSampleIsRefusedAndTheQueuedOneDrawsOnRun)
 
 TEST(DShowRenderer, BackwardSampleIsDroppedWhileStreamingAndDrawnFromPause)
 {
-    TestWatchdog dog(20000, "backward sample");
+    TestWatchdog dog(2 * PlatformWaitMs, "backward sample");
     RendererFixture f;
     ASSERT_EQ(S_OK, f.Connect());
     ASSERT_EQ(S_OK, f.source->Pause());
@@ -239,7 +229,7 @@ TEST(DShowRenderer, BackwardSampleIsDroppedWhileStreamingAndDrawnFromPause)
     EXPECT_EQ(S_FALSE, f.renderer->Pause());
     HRESULT received = E_FAIL;
     std::thread streaming([&] { received = f.Input()->Receive(sample); });
-    ASSERT_TRUE(WaitUntil([&] { return f.renderer->HasQueuedSample() == 1; }, 5000));
+    ASSERT_TRUE(PollUntil([&] { return f.renderer->HasQueuedSample() == 1; }));
     EXPECT_EQ(0, f.renderer->draws);
     ASSERT_EQ(S_OK, f.renderer->Run(0));
     streaming.join();
@@ -262,7 +252,7 @@ void EndStreamWithTimeLeft(RendererFixture& f, REFERENCE_TIME now, LONG leftMs)
 
 TEST(DShowRenderer, EndOfStreamWaitsForTheLastStopTime)
 {
-    TestWatchdog dog(20000, "end of stream");
+    TestWatchdog dog(2 * PlatformWaitMs, "end of stream");
     {
         RendererFixture f;
         EndStreamWithTimeLeft(f, 50000000, 49);
@@ -273,14 +263,16 @@ TEST(DShowRenderer, EndOfStreamWaitsForTheLastStopTime)
         EXPECT_EQ(1, f.CountEvents(EC_COMPLETE));
     }
     {
+        // Read before the timer is set, so that a thread held meanwhile only
+        // lengthens the wait measured.
+        DWORD armed = timeGetTime();
         RendererFixture f;
         EndStreamWithTimeLeft(f, 50000000, 50);
         EXPECT_EQ(0, f.CountEvents(EC_COMPLETE));
         EXPECT_NE(0u, f.renderer->endOfStreamTimer);
-        DWORD armed = timeGetTime();
         f.clock.advancing = true;
         f.clock.SetTime(50000000);
-        ASSERT_TRUE(WaitUntil([&] { return f.CountEvents(EC_COMPLETE) == 1; }, 3000));
+        ASSERT_TRUE(PollUntil([&] { return f.CountEvents(EC_COMPLETE) == 1; }));
         EXPECT_GE(timeGetTime() - armed, 40u);
         EXPECT_EQ(0u, f.renderer->endOfStreamTimer);
     }
@@ -299,7 +291,7 @@ TEST(DShowRenderer, EndOfStreamWaitsForTheLastStopTime)
 
 TEST(DShowRenderer, EndOfStreamBehindAQueuedSampleWaitsForItsDraw)
 {
-    TestWatchdog dog(20000, "end behind a queued sample");
+    TestWatchdog dog(2 * PlatformWaitMs, "end behind a queued sample");
     RendererFixture f;
     ASSERT_EQ(S_OK, f.Connect());
     ASSERT_EQ(S_OK, f.source->Pause());
@@ -310,7 +302,7 @@ TEST(DShowRenderer, EndOfStreamBehindAQueuedSampleWaitsForItsDraw)
     IMediaSample* sample = f.Sample(400000, 450000);
     HRESULT received = E_FAIL;
     std::thread streaming([&] { received = f.Input()->Receive(sample); });
-    ASSERT_TRUE(WaitUntil([&] { return f.renderer->HasQueuedSample() == 1 && f.clock.advises.size() == 1; }, 5000));
+    ASSERT_TRUE(PollUntil([&] { return f.renderer->HasQueuedSample() == 1 && f.clock.advises.size() == 1; }));
 
     // The end, though its stop time is near, waits for the sample's draw.
     ASSERT_EQ(S_OK, f.InputPin()->EndOfStream());
@@ -328,7 +320,7 @@ TEST(DShowRenderer, EndOfStreamBehindAQueuedSampleWaitsForItsDraw)
 
 TEST(DShowRenderer, DestroyingTheRendererKillsItsEndOfStreamTimer)
 {
-    TestWatchdog dog(20000, "teardown with a pending end of stream");
+    TestWatchdog dog(2 * PlatformWaitMs, "teardown with a pending end of stream");
     RendererFixture f;
     EndStreamWithTimeLeft(f, 50000000, 60);
     ASSERT_NE(0u, f.renderer->endOfStreamTimer);

@@ -8,10 +8,12 @@
 
 #include <math.h>
 
+#include "audio/sound_system.h"
 #include "graphics/device.h"
 #include "graphics/device_reset.h"
 #include "graphics/draw_target.h"
 #include "graphics/soft_screen.h"
+#include "runtime/input_state.h"
 #include "runtime/library.h"
 #include "runtime/memory.h"
 #include "runtime/system_state.h"
@@ -374,6 +376,11 @@ TEST(DeviceDefaults, AnUnsetScreenIs640x480)
     ChangeWindowMode(1);
     EXPECT_EQ(-1, InitLibraryLocked());
     ExpectNothingHeld();
+    // Nor do input and sound, started before the refusal, run on into the
+    // process's exit.
+    EXPECT_FALSE(InputRunning());
+    EXPECT_EQ(nullptr, SoundSystem.directSound);
+    EXPECT_EQ(nullptr, SoundSystem.thread);
     ResetScreenSettings();
 }
 

@@ -18,6 +18,7 @@
 #include "runtime/message_pump.h"
 #include "runtime/system_state.h"
 #include "runtime/window_state.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -168,7 +169,7 @@ void ClearLockAndPresent(bool software)
     };
     ASSERT_EQ(0, frame());
     RunMessagePump();
-    for (DWORD start = GetTickCount(); !NearRgb(expectSecond, WindowRgb(150, 100)) && GetTickCount() - start < 20000;) {
+    for (DWORD start = GetTickCount(); !NearRgb(expectSecond, WindowRgb(150, 100)) && GetTickCount() - start < PlatformWaitMs;) {
         Sleep(10);
         RunMessagePump();
         ASSERT_EQ(0, frame());
@@ -339,11 +340,10 @@ TEST(TargetFrontScreen, ThePaintTimerRunsOnlyWhileTheFrontScreenIsTheTarget)
     // present of its own.
     Screen.backColor = 0x3070B0;
     ClearDrawTarget(nullptr);
-    for (int i = 0; i < 20 && WindowRgb(10, 10) != 0x3070B0; i++) {
-        Sleep(20);
+    EXPECT_TRUE(PollUntil([] {
         RunMessagePump();
-    }
-    EXPECT_EQ(0x3070B0u, WindowRgb(10, 10));
+        return WindowRgb(10, 10) == 0x3070B0;
+    })) << "the paint timer never showed the front screen";
     // With the back screen selected, the next tick presents nothing.
     ASSERT_EQ(0, SelectDrawTarget(DRAW_TARGET_BACK));
     Screen.backColor = 0x102030;

@@ -129,17 +129,15 @@ protected:
         MovieData* movie = StartGraphMovie(graph);
         ASSERT_NE(nullptr, movie);
 
+        // Until the end is seen and the last frame shown (frames still due
+        // come after the end is seen, as the graph runs on).
         std::vector<int> shown;
-        DWORD begin = GetTickCount();
-        int afterStop = 0;
-        while (GetTickCount() - begin < 20000 && afterStop < 10) {
+        EXPECT_TRUE(PollUntil([&] {
             int frame = MatchAviFrame(DrawAndRead(graph, kWidth, kHeight));
             if (shown.empty() || shown.back() != frame)
                 shown.push_back(frame);
-            if (movie->stopped)
-                afterStop++;
-            Sleep(10);
-        }
+            return movie->stopped && shown.back() == kFrames - 1;
+        })) << "the movie never ended on its last frame";
         EXPECT_EQ(1, movie->stopped);
         // The screen shows whole frames in order (before the first frame the
         // graph is still empty), and holds the last one at the end.
@@ -197,7 +195,7 @@ protected:
         std::vector<int> greys;
         DWORD begin = GetTickCount();
         int afterStop = 0;
-        while (GetTickCount() - begin < 8000 && afterStop < 20) {
+        while (GetTickCount() - begin < PlatformWaitMs && afterStop < 20) {
             int g = greyOf(DrawAndRead(graph, width, height));
             if (g >= 0 && (greys.empty() || greys.back() != g))
                 greys.push_back(g);

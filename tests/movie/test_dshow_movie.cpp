@@ -141,27 +141,42 @@ protected:
     }
 
     // Lets the movie play (nothing in the library starts one) and draws it
-    // until it stops or the time is up; true when it stopped.
-    static bool Play(int movie, int playType, DWORD limitMs, bool untilStopped = true)
+    // until `done` holds, for at most the platform wait; whether it held.
+    template <typename Done>
+    static bool Play(int movie, int playType, Done done)
     {
         MovieData* data = GetMovieRecord(movie);
         data->resume = 1;
         data->playType = playType;
         ResumeAllMovies();
-        DWORD begin = GetTickCount();
-        while (GetTickCount() - begin < limitMs) {
+        return PollUntil([&] {
             UpdateMovieFrame(movie, 0);
-            // Frames still due come after the end is seen: the graph runs on.
-            if (untilStopped && data->stopped) {
-                for (int i = 0; i < 40; i++) {
-                    UpdateMovieFrame(movie, 0);
-                    Sleep(5);
-                }
+            return done();
+        });
+    }
+    // Stopped at its end with its last frame drawn: the frames still due
+    // come after the end is seen, as the graph runs on.
+    static bool PlayedThrough(int movie)
+    {
+        if (!GetMovieRecord(movie)->stopped)
+            return false;
+        for (int f : seen)
+            if (f == kFrames - 1)
                 return true;
-            }
-            Sleep(5);
+        return false;
+    }
+    // The last frame was followed by an earlier one.
+    static bool Restarted()
+    {
+        int last = -1;
+        for (int f : seen) {
+            if (f < 0)
+                continue;
+            if (last == kFrames - 1 && f < last)
+                return true;
+            last = f;
         }
-        return data->stopped != 0;
+        return false;
     }
 
     static std::string dir;
@@ -199,7 +214,7 @@ void ExpectFramesInOrder(const std::vector<int>& frames)
 
 TEST_F(DirectShowMovie, AviPlaysIntoItsRecordAndStopsOnItsLastFrame)
 {
-    TestWatchdog dog(60000, "movie from disk");
+    TestWatchdog dog(2 * PlatformWaitMs, "movie from disk");
     int width = 0, height = 0;
     int movie = OpenMovie("clip.avi", &width, &height, 0);
     ASSERT_NE(-1, movie);
@@ -221,12 +236,7 @@ TEST_F(DirectShowMovie, AviPlaysIntoItsRecordAndStopsOnItsLastFrame)
     }
     EXPECT_TRUE(seen.empty());
 
-    EXPECT_TRUE(Play(movie, 1, 20000));
-    // The graph goes on showing its last frame; take what is left.
-    for (int i = 0; i < 20; i++) {
-        UpdateMovieFrame(movie, 0);
-        Sleep(5);
-    }
+    EXPECT_TRUE(Play(movie, 1, [movie] { return PlayedThrough(movie); })) << "the movie never played to its end";
     ExpectFramesInOrder(seen);
     EXPECT_EQ(0, data->resume);
     EXPECT_EQ(0, CloseMovie(movie));
@@ -234,31 +244,23 @@ TEST_F(DirectShowMovie, AviPlaysIntoItsRecordAndStopsOnItsLastFrame)
 
 TEST_F(DirectShowMovie, LoopingAviStartsAgainAfterItsEnd)
 {
-    TestWatchdog dog(60000, "looping movie");
+    TestWatchdog dog(2 * PlatformWaitMs, "looping movie");
     int movie = OpenMovie("clip.avi", nullptr, nullptr, 0);
     ASSERT_NE(-1, movie);
     ASSERT_EQ(0, SetMovieFrameCallback(movie, RecordFrame, 5));
-    EXPECT_FALSE(Play(movie, 3, 2500, false));
-    bool restarted = false;
-    int last = -1;
-    for (int f : seen) {
-        if (f < 0)
-            continue;
-        restarted = restarted || (last == kFrames - 1 && f < last);
-        last = f;
-    }
-    EXPECT_TRUE(restarted);
+    EXPECT_TRUE(Play(movie, 3, Restarted)) << "the movie never started again after its last frame";
+    EXPECT_EQ(0, GetMovieRecord(movie)->stopped);
     // Closed while it runs: the streaming stops and the renderer goes.
     EXPECT_EQ(0, CloseMovie(movie));
 }
 
 TEST_F(DirectShowMovie, PausedMovieHoldsAndResumes)
 {
-    TestWatchdog dog(60000, "paused movie");
+    TestWatchdog dog(2 * PlatformWaitMs, "paused movie");
     int movie = OpenMovie("clip.avi", nullptr, nullptr, 0);
     ASSERT_NE(-1, movie);
     ASSERT_EQ(0, SetMovieFrameCallback(movie, RecordFrame, 5));
-    Play(movie, 1, 150, false);
+    ASSERT_TRUE(Play(movie, 1, [] { return !seen.empty(); })) << "the movie never drew a frame";
     ASSERT_EQ(0, PauseAllMovies());
     MovieData* data = GetMovieRecord(movie);
     EXPECT_EQ(1, data->stopped);
@@ -273,14 +275,14 @@ TEST_F(DirectShowMovie, PausedMovieHoldsAndResumes)
     EXPECT_TRUE(seen.empty());
     ASSERT_EQ(0, ResumeAllMovies());
     EXPECT_EQ(0, data->stopped);
-    EXPECT_TRUE(Play(movie, 1, 20000));
+    EXPECT_TRUE(Play(movie, 1, [movie] { return PlayedThrough(movie); })) << "the movie never played to its end";
     ExpectFramesInOrder(seen);
     EXPECT_EQ(0, CloseMovie(movie));
 }
 
 TEST_F(DirectShowMovie, ArchivedMoviePlaysFromATemporaryCopyDeletedAtClose)
 {
-    TestWatchdog dog(60000, "archived movie");
+    TestWatchdog dog(2 * PlatformWaitMs, "archived movie");
     ASSERT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("movies/clip.avi"));
     int width = 0, height = 0;
     int movie = OpenMovie("movies/clip.avi", &width, &height, 0);
@@ -301,7 +303,7 @@ TEST_F(DirectShowMovie, ArchivedMoviePlaysFromATemporaryCopyDeletedAtClose)
     EXPECT_TRUE(std::vector<uint8_t>(avi.begin(), avi.end()) == copied);
 
     ASSERT_EQ(0, SetMovieFrameCallback(movie, RecordFrame, 5));
-    EXPECT_TRUE(Play(movie, 1, 20000));
+    EXPECT_TRUE(Play(movie, 1, [movie] { return PlayedThrough(movie); })) << "the movie never played to its end";
     ExpectFramesInOrder(seen);
     EXPECT_EQ(0, CloseMovie(movie));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(copy.c_str()));

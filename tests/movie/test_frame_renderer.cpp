@@ -16,6 +16,7 @@
 #include "dshow/dshow_media_type.h"
 #include "tests/movie/avi_writer.h"
 #include "tests/dshow/dshow_test_filter.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -235,7 +236,7 @@ std::vector<BYTE> MakeAvi() { return MakeUncompressedAvi(kWidth, kHeight, kFrame
 
 TEST(MovieFrameRenderer, PlaysAnUncompressedAviInThePlatformGraph)
 {
-    TestWatchdog dog(60000, "movie graph");
+    TestWatchdog dog(2 * PlatformWaitMs, "movie graph");
     ASSERT_EQ(S_OK, CoInitialize(nullptr));
     {
         std::vector<BYTE> avi = MakeAvi();
@@ -273,7 +274,7 @@ TEST(MovieFrameRenderer, PlaysAnUncompressedAviInThePlatformGraph)
         long code = 0;
         DWORD begin = GetTickCount();
         bool complete = false;
-        while (!complete && GetTickCount() - begin < 20000) {
+        while (!complete && GetTickCount() - begin < PlatformWaitMs) {
             if (renderer->newFrame) {
                 std::vector<BYTE> frame(renderer->frameBuffer, renderer->frameBuffer + kStride * kHeight);
                 renderer->newFrame = 0;

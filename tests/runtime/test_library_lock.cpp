@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "runtime/library_lock.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -33,15 +34,12 @@ HANDLE StartContender(int tag)
     return CreateThread(nullptr, 0, EnterRecordLeave, (void*)(intptr_t)tag, 0, nullptr);
 }
 
-// Waits until the queue holds n threads (they are then waiting on their events).
+// Waits until the queue holds n threads (they are then waiting on their
+// events), for at most the platform wait: threads start late on a loaded
+// machine.
 bool WaitForWaiters(int n)
 {
-    for (int i = 0; i < 5000; i++) {
-        if (CountLibraryLockWaiters() == n)
-            return true;
-        Sleep(1);
-    }
-    return false;
+    return PollUntil([n] { return CountLibraryLockWaiters() == n; });
 }
 
 } // namespace
@@ -60,7 +58,7 @@ TEST(LibraryLock, OwnerReentersAndReleasesAtTheLastLeave)
     EXPECT_EQ(0, acquired);
     EXPECT_EQ(1, CountLibraryLockWaiters());
     LeaveLibraryLock();
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(other, 10000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(other, PlatformWaitMs));
     EXPECT_EQ(1, acquired);
     EXPECT_EQ(0, CountLibraryLockWaiters());
     CloseHandle(other);
@@ -85,7 +83,7 @@ TEST(LibraryLock, WaitersGetTheLockInArrivalOrder)
     EnterLibraryLock();
     order.push_back(0);
     LeaveLibraryLock();
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(4, threads, TRUE, 10000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(4, threads, TRUE, PlatformWaitMs));
     for (HANDLE t : threads)
         CloseHandle(t);
     EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 0}), order);
@@ -102,7 +100,7 @@ TEST(LibraryLock, ManyThreadsTakeTurns)
         threads[i] = StartContender(i);
     ASSERT_TRUE(WaitForWaiters(n));
     LeaveLibraryLock();
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(n, threads, TRUE, 30000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(n, threads, TRUE, PlatformWaitMs));
     for (HANDLE t : threads)
         CloseHandle(t);
     EXPECT_EQ(n, acquired);

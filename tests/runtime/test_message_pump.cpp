@@ -52,11 +52,11 @@ void CountSleepsOfThisThread()
 
 volatile LONG activationPosted;
 
-// Activates the window through its queue a while after the caller started
-// waiting for that.
+// Activates the window through its queue once the caller's wait for that
+// has slept (or the platform wait has passed without it sleeping).
 DWORD WINAPI ActivateLater(void* window)
 {
-    Sleep(200);
+    PollUntil([] { return sleepsCounted > 0; });
     InterlockedExchange(&activationPosted, 1);
     PostMessageA((HWND)window, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 0), 0);
     return 0;

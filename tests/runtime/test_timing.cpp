@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <mmsystem.h>
+#include <x86intrin.h>
 
 #include "runtime/library.h"
 #include "runtime/system_state.h"
@@ -85,17 +86,24 @@ TEST(Random, BoundedDraws)
 
 TEST(Clocks, MillisecondsAndMicroseconds)
 {
+    // The count lies between the multimedia timer's readings around it,
+    // however long the thread is held between them.
+    DWORD before = timeGetTime();
     int ms = GetMilliCount();
+    DWORD after = timeGetTime();
     EXPECT_GE(ms, 0);
-    EXPECT_EQ((int)(timeGetTime() & 0x7FFFFFFF) - ms < 100, true);
+    EXPECT_LE(((DWORD)ms - before) & 0x7FFFFFFFu, after - before);
 
-    // Before start-up no counter was chosen: the multimedia timer serves.
+    // Before start-up no counter was chosen: the multimedia timer serves, in
+    // microseconds.
+    before = timeGetTime();
     uint64_t a = GetMicroCount(0);
     EXPECT_EQ(0u, a % 1000);
     Sleep(20);
     uint64_t b = GetMicroCount(1);
+    after = timeGetTime();
     EXPECT_GE(b - a, 15000u);
-    EXPECT_LT(b - a, 2000000u);
+    EXPECT_LE(b - a, (uint64_t)(after - before) * 1000u);
 
     int y, mo, d, h, mi, s;
     EXPECT_EQ(0, GetLocalDateTime(&y, &mo, &d, &h, &mi, &s));
@@ -108,10 +116,12 @@ TEST(Clocks, ShortWaitsWithoutAWindow)
     uint64_t start = GetMicroCount(0);
     EXPECT_EQ(0, WaitMilliseconds(3));
     EXPECT_GE(GetMicroCount(0) - start, 3000u);
+    // None and negative spans end at once; a span taken as a huge unsigned
+    // one would hold the test far beyond the platform wait.
     start = GetMicroCount(0);
     EXPECT_EQ(0, WaitMilliseconds(0));
     EXPECT_EQ(0, WaitMilliseconds(-5));
-    EXPECT_LT(GetMicroCount(0) - start, 1000000u);
+    EXPECT_LT(GetMicroCount(0) - start, PlatformWaitMs * 1000ull);
 }
 
 TEST(TimingWithWindow, WaitsPumpOnlyWhenLongAndClocksAgree)
@@ -137,14 +147,36 @@ TEST(TimingWithWindow, WaitsPumpOnlyWhenLongAndClocksAgree)
     EXPECT_GE(GetMicroCount(0) - start, 16000u);
     EXPECT_EQ(1, countedMessages) << "a wait of 16 ms pumps while it sleeps";
 
-    // The time-stamp clock runs at the rate of the performance counter.
+    // The time-stamp clock is the processor's ticks scaled by the rate found
+    // at start-up: a reading lies between the scaled ticks read around it,
+    // however long the thread is held between the reads.
     ASSERT_EQ(1, SystemState.kept.tscMode);
-    uint64_t counter0 = GetMicroCount(0), stamp0 = GetMicroCount(1);
+    const uint64_t perSecond = SystemState.kept.tscPerSecond;
+    ASSERT_GT(perSecond, 0u);
+    EXPECT_EQ((uint64_t)SystemState.kept.cpuMHz, perSecond / 1000000u);
+    auto scaled = [perSecond](uint64_t ticks) { return (double)ticks / (double)perSecond * 1e6; };
+    uint64_t ticks0 = __rdtsc();
+    uint64_t stamp = GetMicroCount(1);
+    uint64_t ticks1 = __rdtsc();
+    // (A microsecond either way for the rounding.)
+    EXPECT_GE((double)stamp, scaled(ticks0) - 1);
+    EXPECT_LE((double)stamp, scaled(ticks1) + 1);
+
+    // The rate counted the ticks of at least 99 ms of the multimedia timer
+    // (a thread held meanwhile only adds ticks), so it is not below the rate
+    // measured here against the performance counter over a span that takes
+    // in the tick reads (which a held thread only lowers). The 2% is the
+    // multimedia timer's millisecond.
+    LARGE_INTEGER frequency, counter0, counter1;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter0);
+    ticks0 = __rdtsc();
     Sleep(200);
-    uint64_t counter1 = GetMicroCount(0), stamp1 = GetMicroCount(1);
-    double ratio = (double)(stamp1 - stamp0) / (double)(counter1 - counter0);
-    EXPECT_GT(ratio, 0.9);
-    EXPECT_LT(ratio, 1.1);
+    ticks1 = __rdtsc();
+    QueryPerformanceCounter(&counter1);
+    double measured =
+        (double)(ticks1 - ticks0) * (double)frequency.QuadPart / (double)(counter1.QuadPart - counter0.QuadPart);
+    EXPECT_GE((double)perSecond, 0.98 * measured);
 
     EXPECT_EQ(0, EndLibraryLocked());
 }

@@ -137,19 +137,3 @@ bool FocusMainWindow()
         return GetForegroundWindow() == window && IsMainWindowActive() == 1;
     });
 }
-
-bool SendTestKeyUntil(WORD virtualKey, bool down, const std::function<bool()>& arrived)
-{
-    SendTestKey(virtualKey, down);
-    DWORD sent = GetTickCount();
-    return PollUntil([&] {
-        if (arrived())
-            return true;
-        if (GetForegroundWindow() != GetMainWindowHwnd() || GetTickCount() - sent >= 1000) {
-            FocusMainWindow();
-            SendTestKey(virtualKey, down);
-            sent = GetTickCount();
-        }
-        return false;
-    });
-}

@@ -38,12 +38,6 @@ bool PollUntil(const std::function<bool()>& poll, DWORD capMs = PlatformWaitMs);
 // A key pressed or released as the keyboard would send it, to the window
 // that has the keyboard focus.
 void SendTestKey(WORD virtualKey, bool down);
-// Sends the key until `arrived` (a message step that reads the state, say)
-// answers true, for at most the platform wait: a key sent while another
-// program's window had the focus went there, so whenever the library's
-// window has lost the foreground, or a second has passed, it is focused
-// again and the key sent again. Whether it arrived.
-bool SendTestKeyUntil(WORD virtualKey, bool down, const std::function<bool()>& arrived);
 // Makes the library's main window the foreground, active and focused one,
 // running its message step meanwhile (no window manager runs on the virtual
 // display to do it); true once it is.
