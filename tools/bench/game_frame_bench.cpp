@@ -31,10 +31,7 @@
 #include "runtime/library.h"
 #include "runtime/window_state.h"
 #include "tools/bench/bench_clock.h"
-
-#define BENCH_STRINGIZE_(x) #x
-#define BENCH_STRINGIZE(x) BENCH_STRINGIZE_(x)
-#define BENCH_LABEL(name) BENCH_STRINGIZE(__USER_LABEL_PREFIX__) name
+#include "tools/bench/bench_wrap.h"
 
 namespace {
 
@@ -139,8 +136,6 @@ void Apply(const Keys& now, Keys& held)
 } // namespace
 
 // The wrapped calls (see tools/bench/CMakeLists.txt).
-#define REAL(mangled) __asm__(BENCH_LABEL("__real_" mangled))
-#define WRAP(mangled) __asm__(BENCH_LABEL("__wrap_" mangled))
 int RealClear(const RECT*) REAL("_Z15ClearDrawTargetPK7tagRECT");
 int RealKeys(char*) REAL("_Z15GetAllKeyStatesPc");
 int RealPresent() REAL("_Z13PresentScreenv");

@@ -16,10 +16,7 @@
 #include "graphics/device.h"
 #include "runtime/library.h"
 #include "tools/bench/bench_clock.h"
-
-#define BENCH_STRINGIZE_(x) #x
-#define BENCH_STRINGIZE(x) BENCH_STRINGIZE_(x)
-#define BENCH_LABEL(name) BENCH_STRINGIZE(__USER_LABEL_PREFIX__) name
+#include "tools/bench/bench_wrap.h"
 
 namespace {
 
@@ -53,8 +50,6 @@ auto Timed(Step step, F call) -> decltype(call())
 
 } // namespace
 
-#define REAL(mangled) __asm__(BENCH_LABEL("__real_" mangled))
-#define WRAP(mangled) __asm__(BENCH_LABEL("__wrap_" mangled))
 // A wrapped call without arguments, returning int.
 #define WRAP_STEP(step, mangled)          \
     int Real_##step() REAL(mangled);      \
